@@ -1,0 +1,42 @@
+#include "text/console.h"
+
+#include "text/code_page.h"
+
+namespace halvorn {
+
+std::u16string FormatWide(std::u16string_view format, std::initializer_list<FormatArg> args) {
+  std::u16string out;
+  const FormatArg* next = args.begin();
+  for (size_t i = 0; i < format.size(); ++i) {
+    const char16_t unit = format[i];
+    if (unit != u'%' || i + 1 == format.size()) {
+      out.push_back(unit);
+      continue;
+    }
+    const char16_t directive = format[++i];
+    if (directive == u'%') {
+      out.push_back(u'%');
+      continue;
+    }
+    if (next == args.end()) continue;
+    const FormatArg& arg = *next++;
+    if (directive == u'd' && arg.IsNumber()) {
+      const std::string digits = std::to_string(arg.Number());
+      out.append(digits.begin(), digits.end());
+    } else if (directive == u's' && !arg.IsNumber()) {
+      out.append(arg.Text() != nullptr ? std::u16string_view(arg.Text()) : u"(null)");
+    }
+  }
+  return out;
+}
+
+std::string EncodeUtf8(std::u16string_view text) {
+  if (text.empty()) return {};
+  Utf8CodePage utf8;
+  const int size = utf8.ToNarrow(0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::string bytes(static_cast<size_t>(size), '\0');
+  utf8.ToNarrow(0, text.data(), static_cast<int>(text.size()), bytes.data(), size);
+  return bytes;
+}
+
+}  // namespace halvorn

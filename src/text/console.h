@@ -1,0 +1,60 @@
+// The seam to standard output. Wide lines and 8-bit texts go through the same
+// object, so that they come out in the order they were printed.
+#pragma once
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace halvorn {
+
+class Console {
+ public:
+  virtual ~Console() = default;
+  virtual void WriteWide(std::u16string_view text) = 0;
+  virtual void WriteNarrow(std::string_view text) = 0;
+};
+
+// One argument of a wide format: a signed decimal (%d) or a wide text (%s).
+class FormatArg {
+ public:
+  FormatArg(int32_t number) : m_isNumber(true), m_number(number) {}  // NOLINT
+  FormatArg(const char16_t* text) : m_text(text) {}                 // NOLINT
+
+  bool IsNumber() const { return m_isNumber; }
+  int32_t Number() const { return m_number; }
+  const char16_t* Text() const { return m_text; }
+
+ private:
+  bool m_isNumber = false;
+  int32_t m_number = 0;
+  const char16_t* m_text = nullptr;
+};
+
+// The printf subset the tool's messages use: %d, %s and %%. A missing or
+// mismatched argument prints nothing for its directive (a null text as "(null)").
+std::u16string FormatWide(std::u16string_view format, std::initializer_list<FormatArg> args);
+
+inline void PrintWide(Console& console, std::u16string_view format,
+                      std::initializer_list<FormatArg> args = {}) {
+  console.WriteWide(FormatWide(format, args));
+}
+
+inline void PrintNarrow(Console& console, std::string_view text) { console.WriteNarrow(text); }
+
+// UTF-16 to UTF-8 for byte-oriented outputs; lone surrogates become U+FFFD.
+std::string EncodeUtf8(std::u16string_view text);
+
+// Writes everything to a file descriptor-like sink; used by the POSIX console
+// and by the Windows one when output is redirected.
+class Utf8Console : public Console {
+ public:
+  void WriteWide(std::u16string_view text) override { WriteBytes(EncodeUtf8(text)); }
+  void WriteNarrow(std::string_view text) override { WriteBytes(text); }
+
+ protected:
+  virtual void WriteBytes(std::string_view bytes) = 0;
+};
+
+}  // namespace halvorn

@@ -1,0 +1,2 @@
+# Runs the Windows build under Wine; stderr carries only Wine's own chatter.
+halvorn_exe() { wine "$HALVORN_EXE" "$@"; }
