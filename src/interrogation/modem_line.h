@@ -1,0 +1,23 @@
+// What the modem interrogation needs of the serial line: one AT exchange and a
+// pause. The real line runs SendATCommand on the platform's serial calls; tests
+// put a scripted modem here and never wait.
+#pragma once
+
+#include <cstdint>
+
+#include "text/wide_string.h"
+
+namespace halvorn {
+
+class ModemLine {
+ public:
+  virtual ~ModemLine() = default;
+  // Sends command with CR LF at speed and leaves the reply (at most 250 bytes,
+  // zero-terminated) at the start of reply. Serial failures are thrown as
+  // CSerialException*.
+  virtual void Exchange(const char* command, const WideString& devicePath, uint32_t speed,
+                        char* reply) = 0;
+  virtual void Pause(uint32_t milliseconds) = 0;
+};
+
+}  // namespace halvorn

@@ -1,0 +1,31 @@
+// Edits INI-style text in memory without rebuilding it: every line that is not
+// changed keeps its bytes. Sections and keys match without regard to ASCII case
+// and with the blanks around names ignored; the first match wins. Texts are
+// UTF-8 bytes.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace halvorn::ini {
+
+// Sets key=value in section. A new key goes after the last non-blank line of
+// its section, a new section at the end; a last line without a line end gets
+// one first. New lines end in CR LF, or in LF when the text's lines already do.
+// Returns false when the key already held exactly that value (text untouched).
+bool SetValue(std::string& text, std::string_view section, std::string_view key,
+              std::string_view value);
+
+// The value of key in section, without the blanks around it; none when absent.
+std::optional<std::string> GetValue(std::string_view text, std::string_view section,
+                                    std::string_view key);
+
+// Whether a section of that name exists (matched as SetValue matches).
+bool HasSection(std::string_view text, std::string_view section);
+
+// Section names in file order, as the file spells them (blanks trimmed).
+std::vector<std::string> SectionNames(std::string_view text);
+
+}  // namespace halvorn::ini
