@@ -1,0 +1,35 @@
+#include "interrogation/query_run.h"
+
+#include "interrogation/baud_rate_probe.h"
+#include "interrogation/command_list.h"
+#include "profile/profile_writer.h"
+#include "text/console.h"
+
+namespace halvorn {
+
+constexpr int32_t kReportWriteFailedStatus = 3;
+
+QueryRun::QueryRun(const WideString& portOperand, const WideString& list,
+                   const WideString& report)
+    : port(portOperand), devicePath(u"\\\\.\\"), commandList(list), reportFile(report) {
+  devicePath.Append(port.c_str());
+}
+
+void WriteReportEntry(QueryServices& services, QueryRun& run, const WideString& key,
+                      const WideString& value) {
+  if (services.profile.WriteString(run.port.c_str(), key.c_str(), value.c_str(),
+                                   run.reportFile.c_str()))
+    return;
+  PrintWide(services.console, u"\nReport write failed: %s", {key.c_str()});
+  run.reportFailed = true;
+}
+
+int32_t RunQuery(QueryServices& services, const WideString& port, const WideString& commandList,
+                 const WideString& reportFile) {
+  QueryRun run(port, commandList, reportFile);
+  const ProbeResult probe = ProbeBaudRate(services, run);
+  if (probe.found) QueryCommandList(services, run, BaudRates[probe.speedIndex]);
+  return run.reportFailed ? kReportWriteFailedStatus : 0;
+}
+
+}  // namespace halvorn

@@ -1,0 +1,232 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fakes/fake_console.h"
+#include "fakes/scripted_modem_line.h"
+#include "interrogation/baud_rate_probe.h"
+#include "interrogation/command_list.h"
+#include "interrogation/query_run.h"
+#include "profile/profile_writer.h"
+
+namespace halvorn {
+namespace {
+
+using testing::LineFailure;
+using testing::ScriptedModemLine;
+
+// Records report writes in order; fails the keys it is told to.
+class RecordingReport final : public ProfileWriter {
+ public:
+  bool WriteString(const char16_t* section, const char16_t* key, const char16_t* value,
+                   const char16_t* file) override {
+    const std::string k = EncodeUtf8(key);
+    writes.push_back(EncodeUtf8(section) + "|" + k + "=" + EncodeUtf8(value) + "|" + EncodeUtf8(file));
+    return failingKey != k;
+  }
+  uint32_t LastError() override { return 5; }
+
+  std::vector<std::string> writes;
+  std::string failingKey = "\x01";
+};
+
+struct QueryOutcome {
+  int32_t status = -100;
+  bool threw = false;
+  std::string transcript;
+  std::vector<std::string> writes;
+  std::vector<ScriptedModemLine::Exchange_> exchanges;
+  std::vector<std::string> events;
+};
+
+QueryOutcome Query(const char16_t* list, ScriptedModemLine::Script script,
+                   const std::string& failingKey = "\x01") {
+  ScriptedModemLine line(std::move(script));
+  RecordingReport report;
+  report.failingKey = failingKey;
+  testing::FakeConsole console;
+  QueryServices services{line, report, console};
+  QueryOutcome outcome;
+  try {
+    outcome.status = RunQuery(services, WideString(u"COM3"), WideString(list), WideString(u"report.ini"));
+  } catch (const LineFailure&) {
+    outcome.threw = true;
+  }
+  outcome.transcript = console.transcript;
+  outcome.writes = report.writes;
+  outcome.exchanges = line.exchanges;
+  outcome.events = line.events;
+  return outcome;
+}
+
+std::vector<uint32_t> SpeedsOf(const QueryOutcome& outcome) {
+  std::vector<uint32_t> speeds;
+  for (const auto& exchange : outcome.exchanges) speeds.push_back(exchange.speed);
+  return speeds;
+}
+
+// The modem of the worked example: silent at 9600, answering at 115200.
+std::string WorkedExampleModem(const std::string& command, uint32_t speed, size_t) {
+  if (speed != 115200) return "";
+  if (command == "ATQ0V1E0") return "OK\r\n";
+  if (command == "ATI0") return "\r\n56000\r\n\r\nOK\r\n";
+  if (command == "AT+FCLASS=?") return "\r\n0,1,8\r\n\r\nOK\r\n";
+  return "\r\nERROR\r\n";
+}
+
+TEST(Query, WorkedExampleTranscriptReportAndWire) {
+  const QueryOutcome outcome = Query(u"ATI0|AT+FCLASS=?", WorkedExampleModem);
+  EXPECT_EQ(outcome.status, 0);
+  EXPECT_EQ(outcome.transcript,
+            "\n9600\tAT Command: ```ATQ0V1E0```\nAT Reply: ``````"
+            "\n115200\tAT Command: ```ATQ0V1E0```\nAT Reply: ```OK```"
+            "\nAT Command: ATI0\nAT Reply: 56000  OK"
+            "\nAT Command: AT+FCLASS=?\nAT Reply: 0,1,8  OK");
+  EXPECT_EQ(outcome.writes, (std::vector<std::string>{"COM3|AT=OK|report.ini",
+                                                      "COM3|ATI0=56000  OK|report.ini",
+                                                      "COM3|AT_FCLASS__=0,1,8  OK|report.ini"}));
+  ASSERT_EQ(outcome.exchanges.size(), 4u);
+  for (const auto& exchange : outcome.exchanges) EXPECT_EQ(exchange.devicePath, "\\\\.\\COM3");
+  EXPECT_EQ(SpeedsOf(outcome), (std::vector<uint32_t>{9600, 115200, 115200, 115200}));
+  // A pause after every probe try, none between list commands.
+  EXPECT_EQ(outcome.events, (std::vector<std::string>{"exchange", "pause 1000", "exchange",
+                                                      "pause 1000", "exchange", "exchange"}));
+}
+
+struct ProbeCase {
+  const char* name;
+  std::vector<std::string> replies;  // per try; the last repeats
+  std::vector<uint32_t> speeds;
+  std::string atValue;
+  bool found;
+};
+
+class ProbeDecisions : public ::testing::TestWithParam<ProbeCase> {};
+
+TEST_P(ProbeDecisions, TriesSpeedsInTableOrder) {
+  const ProbeCase& c = GetParam();
+  const QueryOutcome outcome = Query(u"ATI0", [&](const std::string& command, uint32_t, size_t call) {
+    if (command != "ATQ0V1E0") return std::string("X");
+    return c.replies[std::min(call, c.replies.size() - 1)];
+  });
+  EXPECT_EQ(SpeedsOf(outcome).size(), c.speeds.size() + (c.found ? 1 : 0));
+  std::vector<uint32_t> probeSpeeds = SpeedsOf(outcome);
+  probeSpeeds.resize(c.speeds.size());
+  EXPECT_EQ(probeSpeeds, c.speeds);
+  ASSERT_FALSE(outcome.writes.empty());
+  EXPECT_EQ(outcome.writes[0], "COM3|AT=" + c.atValue + "|report.ini");
+  EXPECT_EQ(outcome.writes.size(), c.found ? 2u : 1u);
+  EXPECT_EQ(outcome.status, 0);
+  // One pause per try, the last included.
+  EXPECT_EQ(std::count(outcome.events.begin(), outcome.events.end(), "pause 1000"),
+            static_cast<long>(c.speeds.size()));
+}
+
+const std::vector<uint32_t> kAllSpeeds = {9600, 115200, 460800, 1200, 14400,
+                                          19200, 28800, 33600, 57600, 230400};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProbeDecisions,
+    ::testing::Values(
+        ProbeCase{"OkAt9600", {"\r\nOK\r\n"}, {9600}, "OK", true},
+        ProbeCase{"LowerCaseOk", {"ok"}, {9600}, "OK", true},
+        ProbeCase{"ErrorTwice", {"ERROR"}, {9600, 9600}, "ERROR", false},
+        ProbeCase{"ErrorThenSilence",
+                  {"\r\nERROR\r\n", ""},
+                  {9600, 9600, 115200, 460800, 1200, 14400, 19200, 28800, 33600, 57600, 230400},
+                  "",
+                  false},
+        ProbeCase{"SilentEverywhere", {""}, kAllSpeeds, "", false},
+        ProbeCase{"EchoBeforeOk", {"ATQ0V1E0\rOK\r\n", "OK"}, {9600, 115200}, "OK", true},
+        ProbeCase{"DataIsNeither", {"DATA", "OK"}, {9600, 115200}, "OK", true},
+        ProbeCase{"ErrorAtSecondSpeed", {"", "ERROR", "OK"}, {9600, 115200, 115200}, "OK", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(NormalizeProbeReply, CleansAsTheProbeJudges) {
+  struct Case { const char16_t* raw; const char16_t* clean; };
+  for (const Case& c : {Case{u"\r\nOK\r\n", u"OK"}, Case{u"ok", u"OK"},
+                        Case{u"ATQ0V1E0\r\r\nOK\r\n", u"Q0V1E0   OK"}, Case{u"DATA", u"D A"},
+                        Case{u"  \t", u"\t"}, Case{u"", u""}, Case{u"at ok", u"AT OK"}}) {
+    WideString reply(c.raw);
+    NormalizeProbeReply(reply);
+    EXPECT_EQ(reply, WideString(c.clean)) << EncodeUtf8(c.raw);
+  }
+}
+
+TEST(CommandList, SplittingSendsTheRightCommands) {
+  struct Case { const char16_t* list; std::vector<std::string> sent; };
+  for (const Case& c : {Case{u"ATI0;ATI1", {"ATI0;ATI1"}},
+                        Case{u"ATI0|ATI1;ATI2", {"ATI0", "ATI1", "ATI2"}},
+                        Case{u"ATI0;|ATI1", {"ATI0;", "ATI1"}},
+                        Case{u"|ATI0||ATI1|", {"ATI0", "ATI1"}},
+                        Case{u"AT | ATI0", {"AT ", " ATI0"}},
+                        Case{u"", {}}}) {
+    const QueryOutcome outcome = Query(c.list, [](const std::string&, uint32_t, size_t) {
+      return std::string("OK");
+    });
+    std::vector<std::string> sent;
+    for (size_t i = 1; i < outcome.exchanges.size(); ++i) sent.push_back(outcome.exchanges[i].command);
+    EXPECT_EQ(sent, c.sent) << EncodeUtf8(c.list);
+    EXPECT_EQ(outcome.writes.size(), 1 + c.sent.size());
+  }
+}
+
+TEST(CommandList, KeysFromCommands) {
+  struct Case { const char16_t* command; const char16_t* key; };
+  for (const Case& c : {Case{u"AT+CGMI", u"AT_CGMI"}, Case{u"AT+CGMI?", u"AT_CGMI"},
+                        Case{u"ATS0=1", u"ATS0__1"}, Case{u"?AT?I?", u"AT?I"},
+                        Case{u"AT&F [x]", u"AT&F [x]"}, Case{u"???", u""}}) {
+    WideString key(c.command);
+    MakeReportKey(key);
+    EXPECT_EQ(key, WideString(c.key)) << EncodeUtf8(c.command);
+  }
+}
+
+TEST(CommandList, RepliesKeepLoneLineEndsAndCase) {
+  struct Case { const char16_t* raw; const char16_t* clean; };
+  for (const Case& c : {Case{u"\r\n56000\r\n\r\nOK\r\n", u"56000  OK"}, Case{u"ATI3\r\r\nok\r\n", u"ATI3\r ok"},
+                        Case{u"a\nb", u"a\nb"}, Case{u"   ", u""}}) {
+    WideString reply(c.raw);
+    NormalizeCommandReply(reply);
+    EXPECT_EQ(reply, WideString(c.clean));
+  }
+}
+
+TEST(Query, SerialFailureMidListKeepsEarlierKeysAndWritesNoMore) {
+  const QueryOutcome outcome = Query(u"ATI0|ATI1|ATI2", [](const std::string& command, uint32_t, size_t) {
+    if (command == "ATI1") throw LineFailure{};
+    return std::string("OK");
+  });
+  EXPECT_TRUE(outcome.threw);
+  EXPECT_EQ(outcome.writes, (std::vector<std::string>{"COM3|AT=OK|report.ini", "COM3|ATI0=OK|report.ini"}));
+  EXPECT_EQ(outcome.transcript.find("ATI1"), std::string::npos);
+  EXPECT_EQ(outcome.exchanges.back().command, "ATI1");
+}
+
+TEST(Query, SerialFailureDuringProbeWritesNothing) {
+  const QueryOutcome outcome = Query(u"ATI0", [](const std::string&, uint32_t speed, size_t) {
+    if (speed == 115200) throw LineFailure{};
+    return std::string("");
+  });
+  EXPECT_TRUE(outcome.threw);
+  EXPECT_TRUE(outcome.writes.empty());
+  EXPECT_EQ(outcome.transcript, "\n9600\tAT Command: ```ATQ0V1E0```\nAT Reply: ``````");
+}
+
+TEST(Query, FailedReportWriteIsReportedAndEndsWithThree) {
+  const QueryOutcome outcome = Query(u"ATI0|ATI1", WorkedExampleModem, "ATI0");
+  EXPECT_EQ(outcome.status, 3);
+  EXPECT_NE(outcome.transcript.find("\nAT Command: ATI0\nAT Reply: 56000  OK\nReport write failed: ATI0"
+                                    "\nAT Command: ATI1"),
+            std::string::npos);
+  EXPECT_EQ(outcome.writes.size(), 3u);  // the run goes on
+
+  const QueryOutcome probeFailed = Query(u"", WorkedExampleModem, "AT");
+  EXPECT_EQ(probeFailed.status, 3);
+  EXPECT_EQ(probeFailed.transcript.substr(probeFailed.transcript.size() - 24), "\nReport write failed: AT");
+}
+
+}  // namespace
+}  // namespace halvorn
