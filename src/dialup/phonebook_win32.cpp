@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <ras.h>
+#include <raserror.h>
 
 #include <cstddef>
 
@@ -15,47 +16,51 @@ namespace {
   static_assert(offsetof(mine, field) == offsetof(theirs, field) && \
                 sizeof(mine::field) == sizeof(theirs::field))
 
+// The headers spell the record names as "struct tag..." macros.
+using PlatformEntry = RASENTRYW;
+using PlatformCredentials = RASCREDENTIALSW;
+
 static_assert(sizeof(RasEntryRecord) == sizeof(RASENTRYW));
 static_assert(sizeof(RasCredentialsRecord) == sizeof(RASCREDENTIALSW));
 static_assert(sizeof(char16_t) == sizeof(WCHAR));
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwSize);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwfOptions);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwCountryID);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwCountryCode);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szAreaCode);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szLocalPhoneNumber);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwAlternateOffset);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, ipaddr);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, ipaddrWinsAlt);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwFrameSize);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwfNetProtocols);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwFramingProtocol);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szScript);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szAutodialFunc);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szDeviceType);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szDeviceName);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szX25UserData);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwChannels);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwIdleDisconnectSeconds);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwType);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwEncryptionType);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwCustomAuthKey);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, guidId);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szCustomDialDll);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwVpnStrategy);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwfOptions2);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwfOptions3);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szDnsSuffix);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwTcpWindowSize);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szPrerequisitePbk);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, szPrerequisiteEntry);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwRedialCount);
-HALVORN_SAME_FIELD(RasEntryRecord, RASENTRYW, dwRedialPause);
-HALVORN_SAME_FIELD(RasCredentialsRecord, RASCREDENTIALSW, dwSize);
-HALVORN_SAME_FIELD(RasCredentialsRecord, RASCREDENTIALSW, dwMask);
-HALVORN_SAME_FIELD(RasCredentialsRecord, RASCREDENTIALSW, szUserName);
-HALVORN_SAME_FIELD(RasCredentialsRecord, RASCREDENTIALSW, szPassword);
-HALVORN_SAME_FIELD(RasCredentialsRecord, RASCREDENTIALSW, szDomain);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwSize);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwfOptions);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwCountryID);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwCountryCode);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szAreaCode);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szLocalPhoneNumber);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwAlternateOffset);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, ipaddr);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, ipaddrWinsAlt);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwFrameSize);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwfNetProtocols);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwFramingProtocol);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szScript);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szAutodialFunc);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szDeviceType);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szDeviceName);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szX25UserData);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwChannels);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwIdleDisconnectSeconds);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwType);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwEncryptionType);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwCustomAuthKey);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, guidId);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szCustomDialDll);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwVpnStrategy);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwfOptions2);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwfOptions3);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szDnsSuffix);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwTcpWindowSize);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szPrerequisitePbk);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, szPrerequisiteEntry);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwRedialCount);
+HALVORN_SAME_FIELD(RasEntryRecord, PlatformEntry, dwRedialPause);
+HALVORN_SAME_FIELD(RasCredentialsRecord, PlatformCredentials, dwSize);
+HALVORN_SAME_FIELD(RasCredentialsRecord, PlatformCredentials, dwMask);
+HALVORN_SAME_FIELD(RasCredentialsRecord, PlatformCredentials, szUserName);
+HALVORN_SAME_FIELD(RasCredentialsRecord, PlatformCredentials, szPassword);
+HALVORN_SAME_FIELD(RasCredentialsRecord, PlatformCredentials, szDomain);
 #undef HALVORN_SAME_FIELD
 
 static_assert(RASEO_IpHeaderCompression == kRaseoIpHeaderCompression &&
