@@ -1,17 +1,43 @@
 #include "app/commands.h"
 
+#include <optional>
+
+#include "dialup/phonebook_entry.h"
+
 namespace halvorn {
 
-// Placeholders until the serial, interrogation and dial-up subsystems land.
+namespace {
+
+// Stands in for the shell until its backends are wired in.
+class NoShortcutMaker final : public ShortcutMaker {
+ public:
+  void CreateShortcut(const char16_t*, const char16_t*) override {}
+};
+
+}  // namespace
+
+// Placeholder until the serial and interrogation subsystems land.
 int32_t HalvornCommands::Query(const WideString&, const WideString&, const WideString&) {
   return 0;
 }
 
-int32_t HalvornCommands::Ras(const WideString&, const WideString&, const WideString&,
-                             const WideString&, const WideString&, const WideString&, bool) {
-  return 0;
+int32_t HalvornCommands::Ras(const WideString& connection, const WideString& modem,
+                             const WideString& phoneNumber, const WideString& user,
+                             const WideString& password, const WideString& baudRate,
+                             bool wantShortcut) {
+  NoShortcutMaker noShortcut;
+  std::optional<ShellShortcutMaker> shellShortcut;
+  if (m_services.shell != nullptr) shellShortcut.emplace(*m_services.shell, m_services.console);
+  ShortcutMaker& shortcut =
+      shellShortcut ? static_cast<ShortcutMaker&>(*shellShortcut) : noShortcut;
+  DialupServices dialup{m_services.console,     m_services.phonebook, m_services.environment,
+                        m_services.processHeap, m_services.profileWriter, shortcut};
+  return CreatePhonebookEntry(dialup, connection, modem, phoneNumber, user, password, baudRate,
+                              wantShortcut);
 }
 
-int32_t HalvornCommands::RasReset(const WideString&) { return 0; }
+int32_t HalvornCommands::RasReset(const WideString& connection) {
+  return ReadPhonebookEntry(m_services.phonebook, connection);
+}
 
 }  // namespace halvorn

@@ -6,6 +6,12 @@
 #include "app/dispatch.h"
 #include "app/runtime_posix.h"
 #include "app/services.h"
+#include "dialup/environment_posix.h"
+#include "dialup/phonebook_path.h"
+#include "dialup/phonebook_posix.h"
+#include "dialup/process_heap_posix.h"
+#include "profile/faithful_profile_writer.h"
+#include "profile/profile_writer_posix.h"
 #include "text/code_page.h"
 #include "text/console_posix.h"
 
@@ -21,7 +27,14 @@ int main(int argc, char** argv) {
     arguments.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
 
-    Services services{console};
+    // Dial-up entry: the project's own phonebook at the all-users path.
+    PosixPhonebook phonebook(PosixPhonebookPath());
+    PosixEnvironment environment;
+    PosixProcessHeap processHeap;
+    PosixProfileWriter platformProfileWriter;
+    FaithfulProfileWriter profileWriter(platformProfileWriter);
+
+    Services services{console, phonebook, environment, processHeap, profileWriter, nullptr};
     HalvornCommands commands(services);
     return ToPosixExitStatus(RunHalvorn(arguments, runtime, console, commands));
   } catch (const std::exception&) {

@@ -8,6 +8,11 @@
 #include "app/dispatch.h"
 #include "app/runtime_win32.h"
 #include "app/services.h"
+#include "dialup/environment_win32.h"
+#include "dialup/phonebook_win32.h"
+#include "dialup/process_heap_win32.h"
+#include "profile/faithful_profile_writer.h"
+#include "profile/profile_writer_win32.h"
 #include "text/code_page_win32.h"
 #include "text/console_win32.h"
 
@@ -24,7 +29,14 @@ int wmain(int argc, wchar_t** argv) {
     for (int i = 0; i < argc; ++i)
       arguments.emplace_back(reinterpret_cast<const char16_t*>(argv[i]));
 
-    Services services{console};
+    // Dial-up entry: rasapi32 on the default phonebook.
+    Win32Phonebook phonebook;
+    Win32Environment environment;
+    Win32ProcessHeap processHeap;
+    Win32ProfileWriter platformProfileWriter;
+    FaithfulProfileWriter profileWriter(platformProfileWriter);
+
+    Services services{console, phonebook, environment, processHeap, profileWriter, nullptr};
     HalvornCommands commands(services);
     return RunHalvorn(arguments, runtime, console, commands);
   } catch (const std::exception&) {

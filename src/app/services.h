@@ -5,9 +5,22 @@
 namespace halvorn {
 
 class Console;
+class Environment;
+class Phonebook;
+class ProcessHeap;
+class ProfileWriter;
+class ShellApi;
 
 struct Services {
   Console& console;
+  // Dial-up entry (ras, rasreset).
+  Phonebook& phonebook;
+  Environment& environment;
+  ProcessHeap& processHeap;
+  ProfileWriter& profileWriter;
+  // TODO(merge): a reference once the shell backends exist; null until then,
+  // which skips the shortcut.
+  ShellApi* shell;
 };
 
 }  // namespace halvorn

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -8,59 +7,19 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "profile/ini_text.h"
+#include "fakes/scratch_folder.h"
 #include "profile/locked_file_posix.h"
 
 namespace halvorn {
 namespace {
 
-// A fresh folder per test, removed with what it holds.
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/halvorn-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) std::abort();
-    m_path = buffer.data();
-  }
-  ~ScratchFolder() {
-    for (const std::string& name : Names()) ::unlink((m_path + "/" + name).c_str());
-    ::rmdir(m_path.c_str());
-  }
-  std::string Path(const std::string& name) const { return m_path + "/" + name; }
-  std::vector<std::string> Names() const {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(m_path.c_str());
-    while (dirent* entry = ::readdir(dir)) {
-      std::string name = entry->d_name;
-      if (name != "." && name != "..") names.push_back(name);
-    }
-    ::closedir(dir);
-    return names;
-  }
+using halvorn::testing::ScratchFolder;
 
- private:
-  std::string m_path;
-};
-
-std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-void Put(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+std::string Slurp(const std::string& path) { return ScratchFolder::Read(path); }
+void Put(const std::string& path, const std::string& text) { ScratchFolder::Write(path, text); }
 
 int SetTo(const std::string& path, const std::string& text) {
   return UpdateFileLocked(path, [&](std::string& current) {
@@ -169,35 +128,6 @@ TEST(LockedFileTest, FailedWriteLeavesOldFileIntact) {
   auto names = folder.Names();
   std::sort(names.begin(), names.end());
   EXPECT_EQ(names, (std::vector<std::string>{"r.ini", "r.ini.lock"}));
-}
-
-TEST(LockedFileTest, TwoProcessesLoseNoKey) {
-  ScratchFolder folder;
-  const std::string path = folder.Path("r.ini");
-  constexpr int kKeys = 200;
-  auto writer = [&](const std::string& prefix) {
-    return InChild([&] {
-      for (int i = 0; i < kKeys; ++i) {
-        int error = UpdateFileLocked(path, [&](std::string& text) {
-          return ini::SetValue(text, "S", prefix + std::to_string(i), std::to_string(i));
-        });
-        if (error != 0) return 1;
-      }
-      return 0;
-    });
-  };
-  pid_t second = ::fork();
-  if (second == 0) ::_exit(writer("b"));
-  EXPECT_EQ(writer("a"), 0);
-  int status = 0;
-  ::waitpid(second, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-
-  const std::string text = Slurp(path);
-  for (const char* prefix : {"a", "b"})
-    for (int i = 0; i < kKeys; ++i)
-      EXPECT_EQ(ini::GetValue(text, "S", prefix + std::to_string(i)), std::to_string(i))
-          << prefix << i;
 }
 
 }  // namespace

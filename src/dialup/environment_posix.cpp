@@ -1,0 +1,74 @@
+#include "dialup/environment_posix.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+
+#include "text/code_page.h"
+
+namespace halvorn {
+
+namespace {
+
+std::u16string Widen(const std::string& bytes) {
+  if (bytes.empty()) return {};
+  Utf8CodePage utf8;
+  const int size = utf8.ToWide(0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+  std::u16string text(static_cast<size_t>(size), u'\0');
+  utf8.ToWide(0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+  return text;
+}
+
+// The value of a variable, or none when it is unset.
+bool LookUp(const std::u16string& name, std::u16string& value) {
+  std::string narrowName;
+  for (char16_t unit : name) {
+    if (unit >= 0x80) return false;  // environment names here are ASCII
+    narrowName.push_back(static_cast<char>(unit));
+  }
+  const char* raw = std::getenv(narrowName.c_str());
+  if (narrowName == "ALLUSERSPROFILE") {
+    std::string folder = (raw != nullptr && *raw != '\0') ? raw : "/var/lib/halvorn";
+    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+    value = Widen(folder);
+    return true;
+  }
+  if (raw == nullptr) return false;
+  value = Widen(raw);
+  return true;
+}
+
+}  // namespace
+
+uint32_t PosixEnvironment::ExpandInPlace(char16_t* buffer, uint32_t capacity) {
+  const std::u16string source(buffer);
+  std::u16string result;
+  size_t position = 0;
+  while (position < source.size()) {
+    const size_t open = source.find(u'%', position);
+    const size_t close = open == std::u16string::npos ? open : source.find(u'%', open + 1);
+    if (close == std::u16string::npos) {
+      result.append(source, position, std::u16string::npos);
+      break;
+    }
+    result.append(source, position, open - position);
+    std::u16string value;
+    if (close > open + 1 && LookUp(source.substr(open + 1, close - open - 1), value)) {
+      result += value;
+      position = close + 1;
+    } else {
+      // Not a variable: keep the first percent sign and look again from the
+      // second, which may open a reference of its own.
+      result.push_back(u'%');
+      position = open + 1;
+    }
+  }
+  for (char16_t& unit : result)
+    if (unit == u'\\') unit = u'/';
+  if (result.size() + 1 > capacity) return ENAMETOOLONG;
+  result.copy(buffer, result.size());
+  buffer[result.size()] = u'\0';
+  return 0;
+}
+
+}  // namespace halvorn

@@ -1,0 +1,13 @@
+#pragma once
+
+#include "dialup/environment.h"
+
+namespace halvorn {
+
+// DoEnvironmentSubstW.
+class Win32Environment final : public Environment {
+ public:
+  uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity) override;
+};
+
+}  // namespace halvorn

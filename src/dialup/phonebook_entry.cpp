@@ -1,0 +1,191 @@
+#include "dialup/phonebook_entry.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "dialup/connection_shortcut.h"
+#include "dialup/environment.h"
+#include "dialup/phonebook.h"
+#include "dialup/phonebook_path.h"
+#include "dialup/process_heap.h"
+#include "profile/profile_writer.h"
+#include "text/console.h"
+
+namespace halvorn {
+
+namespace {
+
+constexpr uint32_t kFileNameChars = 260;
+constexpr int32_t kMaxConnectionChars = 256;  // + ".lnk" fills a 260-character name
+constexpr int32_t kMaxModemChars = 127;
+constexpr int32_t kMaxPhoneNumberChars = 127;
+constexpr int32_t kMaxUserChars = 256;
+constexpr int32_t kMaxPasswordChars = 256;
+
+// Frees the entry record on every way out.
+class HeapBlock {
+ public:
+  HeapBlock(ProcessHeap& heap, size_t bytes) : m_heap(heap), m_pBlock(heap.AllocateZeroed(bytes)) {}
+  ~HeapBlock() {
+    if (m_pBlock != nullptr) m_heap.Free(m_pBlock);
+  }
+  HeapBlock(const HeapBlock&) = delete;
+  HeapBlock& operator=(const HeapBlock&) = delete;
+  void* Get() const { return m_pBlock; }
+
+ private:
+  ProcessHeap& m_heap;
+  void* m_pBlock;
+};
+
+// Copies text into a fixed field, cut to fit with its terminator.
+template <size_t N>
+void CopyBounded(char16_t (&field)[N], const WideString& text) {
+  const size_t count = std::min(static_cast<size_t>(text.GetLength()), N - 1);
+  std::copy_n(text.c_str(), count, field);
+  field[count] = u'\0';
+}
+
+bool IsDash(const WideString& user) { return user.View() == u"-"; }
+
+// The name of the first operand that does not fit its record field, or null.
+const char16_t* TooLongOperand(const WideString& connection, const WideString& modem,
+                               const WideString& phoneNumber, const WideString& user,
+                               const WideString& password) {
+  if (connection.GetLength() > kMaxConnectionChars) return u"connection";
+  if (modem.GetLength() > kMaxModemChars) return u"modem";
+  if (phoneNumber.GetLength() > kMaxPhoneNumberChars) return u"phonenumber";
+  if (user.GetLength() > kMaxUserChars) return u"user";
+  // The password is never read when the user is "-".
+  if (!IsDash(user) && password.GetLength() > kMaxPasswordChars) return u"password";
+  return nullptr;
+}
+
+// A reported size that is 0 (a failed query) or too small to hold the fields
+// the tool sets is replaced by the record's own size.
+uint32_t UsableRecordSize(uint32_t reported) {
+  return reported < kRasEntryMinimumSize ? kRasEntryRecordSize : reported;
+}
+
+RasEntryRecord FilledEntryRecord(uint32_t size, const WideString& modem,
+                                 const WideString& phoneNumber) {
+  RasEntryRecord record{};
+  record.dwSize = size;
+  record.dwfOptions = kRaseoIpHeaderCompression | kRaseoRemoteDefaultGateway;
+  record.dwfNetProtocols = kRasnpIp;
+  record.dwFramingProtocol = kRasfpPpp;
+  record.dwType = kRasetPhone;
+  record.dwEncryptionType = kEtOptional;
+  record.dwfOptions2 = kRaseo2SecureFileAndPrint | kRaseo2SecureClientForMSNet;
+  CopyBounded(record.szLocalPhoneNumber, phoneNumber);
+  CopyBounded(record.szDeviceType, WideString(u"modem"));
+  CopyBounded(record.szDeviceName, modem);
+  return record;
+}
+
+// Writes the two speed keys into the entry's section of the all-users
+// phonebook file. Returns 0 or the platform's code of the first failure.
+uint32_t WriteSpeedKeys(DialupServices& services, const WideString& connection,
+                        const WideString& baudRate) {
+  char16_t fileName[kFileNameChars] = {};
+  std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), fileName);
+  const uint32_t expandError = services.environment.ExpandInPlace(fileName, kFileNameChars);
+  if (expandError != 0) return expandError;
+  for (const char16_t* key : {u"PreferredBps", u"ConnectBps"}) {
+    if (!services.profileWriter.WriteString(connection.c_str(), key, baudRate.c_str(), fileName)) {
+      const uint32_t error = services.profileWriter.LastError();
+      return error != 0 ? error : kErrorCannotWritePhonebook;
+    }
+  }
+  return 0;
+}
+
+uint32_t StoreCredentials(Phonebook& phonebook, const WideString& connection,
+                          const WideString& user, const WideString& password) {
+  RasCredentialsRecord credentials{};
+  credentials.dwSize = kRasCredentialsRecordSize;
+  credentials.dwMask = kRascmUserName | kRascmPassword;
+  if (!IsDash(user)) {
+    CopyBounded(credentials.szUserName, user);
+    CopyBounded(credentials.szPassword, password);
+  }
+  const uint32_t status = phonebook.SetCredentials(connection.c_str(), credentials);
+  // The password does not outlive its use in this frame.
+  volatile char16_t* secret = credentials.szPassword;
+  for (size_t i = 0; i < kRasPasswordChars; ++i) secret[i] = 0;
+  return status;
+}
+
+}  // namespace
+
+void ShellShortcutMaker::CreateShortcut(const char16_t* linkFileName, const char16_t* entryName) {
+  CreateConnectionShortcut(m_shell, m_console, linkFileName, entryName);
+}
+
+int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connection,
+                             const WideString& modem, const WideString& phoneNumber,
+                             const WideString& user, const WideString& password,
+                             const WideString& baudRate, bool wantShortcut) {
+  if (const char16_t* name = TooLongOperand(connection, modem, phoneNumber, user, password)) {
+    PrintWide(services.console, u"Argument too long: %s\n", {name});
+    return kRasArgumentTooLong;
+  }
+
+  uint32_t reportedSize = 0;
+  services.phonebook.QueryEntrySize(reportedSize);  // its status says nothing more
+  const uint32_t recordSize = UsableRecordSize(reportedSize);
+
+  HeapBlock block(services.heap, recordSize);
+  if (block.Get() == nullptr) {
+    PrintNarrow(services.console, "HeapAlloc failed");
+    return kRasOutOfMemory;
+  }
+  // The block may be smaller than the whole record (an older record version):
+  // only its own bytes are filled, and they always hold every field set here.
+  const RasEntryRecord record = FilledEntryRecord(recordSize, modem, phoneNumber);
+  std::memcpy(block.Get(), &record, std::min<size_t>(recordSize, sizeof record));
+
+  const uint32_t nameStatus = services.phonebook.ValidateEntryName(connection.c_str());
+  if (nameStatus != 0) {
+    PrintWide(services.console, u"RasValidateEntryName failed: Error = %d\n",
+              {static_cast<int32_t>(nameStatus)});
+    return kRasNameRefused;
+  }
+  const uint32_t setStatus =
+      services.phonebook.SetEntryProperties(connection.c_str(), block.Get(), recordSize);
+  if (setStatus != 0) {
+    PrintWide(services.console, u"RasSetEntryProperties failed: Error = %d\n",
+              {static_cast<int32_t>(setStatus)});
+    return kRasEntryNotWritten;
+  }
+
+  const uint32_t speedKeysError = WriteSpeedKeys(services, connection, baudRate);
+  if (speedKeysError != 0)
+    PrintWide(services.console, u"Phonebook file not written: Error = %d\n",
+              {static_cast<int32_t>(speedKeysError)});
+
+  int32_t result =
+      static_cast<int32_t>(StoreCredentials(services.phonebook, connection, user, password));
+
+  if (wantShortcut) {
+    WideString linkFileName(connection);
+    linkFileName.Append(u".lnk");
+    services.shortcutMaker.CreateShortcut(linkFileName.c_str(), connection.c_str());
+  }
+
+  if (result == 0 && speedKeysError != 0) result = kRasPhonebookFileNotWritten;
+  return result;
+}
+
+int32_t ReadPhonebookEntry(Phonebook& phonebook, const WideString& connection) {
+  uint32_t size = 0;
+  phonebook.QueryEntrySize(size);
+  size = UsableRecordSize(size);
+  // The block is never smaller than the size the service is told it has.
+  std::vector<uint32_t> block((std::max<size_t>(size, kRasEntryRecordSize) + 3) / 4, 0);
+  block[0] = size;  // dwSize
+  return static_cast<int32_t>(phonebook.GetEntryProperties(connection.c_str(), block.data(), size));
+}
+
+}  // namespace halvorn

@@ -1,0 +1,61 @@
+// The dial-up commands: `ras` creates a phonebook entry with its credentials
+// and speed keys, `rasreset` reads an entry back.
+#pragma once
+
+#include <cstdint>
+
+#include "text/wide_string.h"
+
+namespace halvorn {
+
+class Console;
+class Environment;
+class Phonebook;
+class ProcessHeap;
+class ProfileWriter;
+class ShellApi;
+
+// Results of CreatePhonebookEntry besides 0 and the credential status.
+inline constexpr int32_t kRasNameRefused = -1;
+inline constexpr int32_t kRasEntryNotWritten = -2;
+inline constexpr int32_t kRasOutOfMemory = -3;
+inline constexpr int32_t kRasArgumentTooLong = -4;
+inline constexpr int32_t kRasPhonebookFileNotWritten = -5;
+
+// Makes the desktop shortcut of a new entry; a seam of its own so that the
+// entry logic does not depend on the shell.
+class ShortcutMaker {
+ public:
+  virtual ~ShortcutMaker() = default;
+  virtual void CreateShortcut(const char16_t* linkFileName, const char16_t* entryName) = 0;
+};
+
+// The shortcut through the shell (CreateConnectionShortcut).
+class ShellShortcutMaker final : public ShortcutMaker {
+ public:
+  ShellShortcutMaker(ShellApi& shell, Console& console) : m_shell(shell), m_console(console) {}
+  void CreateShortcut(const char16_t* linkFileName, const char16_t* entryName) override;
+
+ private:
+  ShellApi& m_shell;
+  Console& m_console;
+};
+
+struct DialupServices {
+  Console& console;
+  Phonebook& phonebook;
+  Environment& environment;
+  ProcessHeap& heap;
+  ProfileWriter& profileWriter;
+  ShortcutMaker& shortcutMaker;
+};
+
+int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connection,
+                             const WideString& modem, const WideString& phoneNumber,
+                             const WideString& user, const WideString& password,
+                             const WideString& baudRate, bool wantShortcut);
+
+// The service's status of reading the entry: 0 when it exists and was read.
+int32_t ReadPhonebookEntry(Phonebook& phonebook, const WideString& connection);
+
+}  // namespace halvorn

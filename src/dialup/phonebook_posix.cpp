@@ -1,0 +1,262 @@
+#include "dialup/phonebook_posix.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <optional>
+#include <string_view>
+
+#include "profile/ini_text.h"
+#include "profile/locked_file_posix.h"
+#include "text/code_page.h"
+#include "text/console.h"
+#include "text/wide_string.h"
+
+namespace halvorn {
+
+namespace {
+
+constexpr size_t kMaxEntryNameChars = 256;
+constexpr mode_t kFolderMode = 0700;
+constexpr mode_t kPhonebookMode = 0644;
+constexpr mode_t kCredentialsMode = 0600;
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// Creates every missing folder of path, each with mode 0700.
+int CreateFolders(const std::string& folder) {
+  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
+    const std::string part = folder.substr(0, slash);
+    if (!part.empty() && mkdir(part.c_str(), kFolderMode) != 0 && errno != EEXIST) return errno;
+    if (slash == std::string::npos) return 0;
+  }
+}
+
+bool IsAsciiAlphaNumeric(char16_t unit) {
+  return (unit >= u'0' && unit <= u'9') || (unit >= u'A' && unit <= u'Z') ||
+         (unit >= u'a' && unit <= u'z');
+}
+
+bool HasUnpairedSurrogate(std::u16string_view text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t unit = text[i];
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+      if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
+      ++i;
+    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Values go on one line of the file: no control characters, nothing that
+// cannot be written as UTF-8.
+bool IsStorableValue(std::u16string_view text) {
+  for (char16_t unit : text)
+    if (unit < 0x20 || unit == 0x7F) return false;
+  return !HasUnpairedSurrogate(text);
+}
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+// The text of a fixed record field up to its terminator; none when the field
+// holds no terminator or text the file cannot keep.
+template <size_t N>
+std::optional<std::string> FieldText(const char16_t (&field)[N]) {
+  const char16_t* end = std::find(field, field + N, u'\0');
+  if (end == field + N) return std::nullopt;
+  const std::u16string_view text(field, static_cast<size_t>(end - field));
+  if (!IsStorableValue(text)) return std::nullopt;
+  return EncodeUtf8(text);
+}
+
+template <size_t N>
+void SetField(char16_t (&field)[N], const std::optional<std::string>& value) {
+  if (!value || value->empty()) return;
+  const WideString wide(value->c_str());
+  const size_t count = std::min(static_cast<size_t>(wide.GetLength()), N - 1);
+  std::copy_n(wide.c_str(), count, field);
+  field[count] = u'\0';
+}
+
+uint32_t NumberOf(const std::optional<std::string>& value) {
+  return value ? static_cast<uint32_t>(std::strtoul(value->c_str(), nullptr, 10)) : 0;
+}
+
+// The record's fields under readable keys; numbers in decimal.
+struct NumericKey {
+  const char* key;
+  uint32_t RasEntryRecord::*field;
+};
+constexpr NumericKey kNumericKeys[] = {
+    {"Type", &RasEntryRecord::dwType},
+    {"Options", &RasEntryRecord::dwfOptions},
+    {"NetProtocols", &RasEntryRecord::dwfNetProtocols},
+    {"FramingProtocol", &RasEntryRecord::dwFramingProtocol},
+    {"EncryptionType", &RasEntryRecord::dwEncryptionType},
+    {"Options2", &RasEntryRecord::dwfOptions2},
+    {"CountryID", &RasEntryRecord::dwCountryID},
+    {"CountryCode", &RasEntryRecord::dwCountryCode},
+};
+
+}  // namespace
+
+bool IsWellFormedEntryName(const char16_t* entryName) {
+  if (entryName == nullptr) return false;
+  const std::u16string_view name(entryName);
+  if (name.empty() || name.size() > kMaxEntryNameChars) return false;
+  if (name.front() == u'.' || name.front() == u' ' || name.back() == u' ') return false;
+  if (HasUnpairedSurrogate(name)) return false;
+  bool hasLetterOrDigit = false;
+  for (char16_t unit : name) {
+    if (unit < 0x20 || unit == 0x7F) return false;
+    if (std::u16string_view(u"|><?*\\/:[]").find(unit) != std::u16string_view::npos) return false;
+    // Beyond ASCII, anything from the Latin letters on counts as a letter.
+    if (IsAsciiAlphaNumeric(unit) || unit >= 0xC0) hasLetterOrDigit = true;
+  }
+  return hasLetterOrDigit;
+}
+
+PosixPhonebook::PosixPhonebook(std::string phonebookPath)
+    : m_strPhonebookPath(std::move(phonebookPath)),
+      m_strCredentialsPath(FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName) {}
+
+uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
+  const bool bigEnough = size >= kRasEntryRecordSize;
+  size = kRasEntryRecordSize;
+  return bigEnough ? 0 : kErrorBufferTooSmall;
+}
+
+uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section,
+                                   std::string& text) {
+  const int error = ReadFileLocked(m_strPhonebookPath, text);
+  if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
+  if (error != 0) return kErrorCannotOpenPhonebook;
+  const std::string wanted = AsciiLower(name);
+  for (const std::string& candidate : ini::SectionNames(text)) {
+    if (AsciiLower(candidate) == wanted) {
+      section = candidate;
+      return 0;
+    }
+  }
+  return kErrorCannotFindPhonebookEntry;
+}
+
+uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
+  if (!IsWellFormedEntryName(entryName)) return kErrorInvalidName;
+  std::string section, text;
+  const uint32_t status = FindEntry(EncodeUtf8(entryName), section, text);
+  if (status == 0) return kErrorAlreadyExists;
+  return status == kErrorCannotFindPhonebookEntry ? 0 : status;
+}
+
+uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const void* record,
+                                            uint32_t size) {
+  if (!IsWellFormedEntryName(entryName)) return kErrorInvalidName;
+  if (record == nullptr) return kErrorInvalidParameter;
+  uint32_t declaredSize = 0;
+  std::memcpy(&declaredSize, record, sizeof declaredSize);
+  if (declaredSize != kRasEntryRecordSize || size < declaredSize) return kErrorInvalidSize;
+  RasEntryRecord entry;
+  std::memcpy(&entry, record, sizeof entry);
+
+  const auto phoneNumber = FieldText(entry.szLocalPhoneNumber);
+  const auto areaCode = FieldText(entry.szAreaCode);
+  const auto deviceType = FieldText(entry.szDeviceType);
+  const auto deviceName = FieldText(entry.szDeviceName);
+  if (!phoneNumber || !areaCode || !deviceType || !deviceName) return kErrorInvalidParameter;
+
+  const std::string section = EncodeUtf8(entryName);
+  if (CreateFolders(FolderOf(m_strPhonebookPath)) != 0) return kErrorCannotWritePhonebook;
+  const int error = UpdateFileLocked(
+      m_strPhonebookPath,
+      [&](std::string& text) {
+        bool changed = false;
+        changed |= ini::SetValue(text, section, "PhoneNumber", *phoneNumber);
+        changed |= ini::SetValue(text, section, "AreaCode", *areaCode);
+        changed |= ini::SetValue(text, section, "DeviceType", *deviceType);
+        changed |= ini::SetValue(text, section, "DeviceName", *deviceName);
+        for (const NumericKey& numeric : kNumericKeys)
+          changed |= ini::SetValue(text, section, numeric.key,
+                                   std::to_string(entry.*numeric.field));
+        return changed;
+      },
+      kPhonebookMode);
+  return error == 0 ? 0 : kErrorCannotWritePhonebook;
+}
+
+uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
+                                        const RasCredentialsRecord& credentials) {
+  if (credentials.dwSize != kRasCredentialsRecordSize) return kErrorInvalidSize;
+  if (entryName == nullptr) return kErrorCannotFindPhonebookEntry;
+  std::string section, text;
+  const uint32_t status = FindEntry(EncodeUtf8(entryName), section, text);
+  if (status != 0) return status;
+
+  const auto userName = FieldText(credentials.szUserName);
+  const auto password = FieldText(credentials.szPassword);
+  const auto domain = FieldText(credentials.szDomain);
+  if (!userName || !password || !domain) return kErrorInvalidParameter;
+
+  // A credentials file that others can read is closed before a secret goes in.
+  struct stat info {};
+  if (stat(m_strCredentialsPath.c_str(), &info) == 0 && (info.st_mode & 077) != 0 &&
+      chmod(m_strCredentialsPath.c_str(), kCredentialsMode) != 0)
+    return kErrorCannotWritePhonebook;
+
+  const int error = UpdateFileLocked(
+      m_strCredentialsPath,
+      [&](std::string& text) {
+        bool changed = false;
+        if (credentials.dwMask & kRascmUserName)
+          changed |= ini::SetValue(text, section, "UserName", *userName);
+        if (credentials.dwMask & kRascmPassword)
+          changed |= ini::SetValue(text, section, "Password", *password);
+        if (credentials.dwMask & 0x4) changed |= ini::SetValue(text, section, "Domain", *domain);
+        return changed;
+      },
+      kCredentialsMode);
+  return error == 0 ? 0 : kErrorCannotWritePhonebook;
+}
+
+uint32_t PosixPhonebook::GetEntryProperties(const char16_t* entryName, void* record,
+                                            uint32_t& size) {
+  if (record == nullptr || size < kRasEntryRecordSize) {
+    size = kRasEntryRecordSize;
+    return kErrorBufferTooSmall;
+  }
+  uint32_t declaredSize = 0;
+  std::memcpy(&declaredSize, record, sizeof declaredSize);
+  if (declaredSize != kRasEntryRecordSize) return kErrorInvalidSize;
+  if (entryName == nullptr) return kErrorCannotFindPhonebookEntry;
+
+  std::string section, text;
+  const uint32_t status = FindEntry(EncodeUtf8(entryName), section, text);
+  if (status != 0) return status;
+
+  RasEntryRecord entry{};
+  entry.dwSize = kRasEntryRecordSize;
+  SetField(entry.szLocalPhoneNumber, ini::GetValue(text, section, "PhoneNumber"));
+  SetField(entry.szAreaCode, ini::GetValue(text, section, "AreaCode"));
+  SetField(entry.szDeviceType, ini::GetValue(text, section, "DeviceType"));
+  SetField(entry.szDeviceName, ini::GetValue(text, section, "DeviceName"));
+  for (const NumericKey& numeric : kNumericKeys)
+    entry.*numeric.field = NumberOf(ini::GetValue(text, section, numeric.key));
+  std::memcpy(record, &entry, sizeof entry);
+  size = kRasEntryRecordSize;
+  return 0;
+}
+
+}  // namespace halvorn

@@ -1,0 +1,30 @@
+#include "profile/profile_writer_posix.h"
+
+#include <cerrno>
+#include <string>
+
+#include "profile/ini_text.h"
+#include "profile/locked_file_posix.h"
+#include "text/console.h"
+
+namespace halvorn {
+
+bool PosixProfileWriter::WriteString(const char16_t* section, const char16_t* key,
+                                     const char16_t* value, const char16_t* fileName) {
+  // A missing key or value would ask Windows to delete a section or a key;
+  // nothing in the tool does that, so it is refused rather than half-done.
+  if (section == nullptr || key == nullptr || value == nullptr || fileName == nullptr) {
+    m_dwError = EINVAL;
+    return false;
+  }
+  const std::string sectionText = EncodeUtf8(section);
+  const std::string keyText = EncodeUtf8(key);
+  const std::string valueText = EncodeUtf8(value);
+  const int error = UpdateFileLocked(EncodeUtf8(fileName), [&](std::string& text) {
+    return ini::SetValue(text, sectionText, keyText, valueText);
+  });
+  m_dwError = static_cast<uint32_t>(error);
+  return error == 0;
+}
+
+}  // namespace halvorn
