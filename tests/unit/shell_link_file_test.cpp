@@ -95,7 +95,8 @@ TEST(ConnectionItemTest, OtherItemsHaveNoName) {
       {"other signature", std::string(good).replace(2, 1, "X")},
       {"other version", std::string(good).replace(6, 1, "\x02")},
       {"no terminator", std::string("\x0C\x00HVNC\x01\x00O\x00" "f\x00\x00\x00", 14)},
-      {"text after terminator", std::string("\x0E\x00HVNC\x01\x00\x00\x00O\x00\x00\x00", 16)},
+      {"text after terminator",
+       std::string("\x0E\x00HVNC\x01\x00\x00\x00O\x00\x00\x00", 14) + std::string(2, '\0')},
       {"odd size", std::string("\x0B\x00HVNC\x01\x00\x00\x00\x00\x00\x00", 13)},
   };
   for (const Case& c : cases) {
