@@ -141,6 +141,11 @@ uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
 
 uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section,
                                    std::string& text) {
+  // A phonebook not yet written holds no entry; looking must not leave a lock
+  // file behind.
+  struct stat info {};
+  if (stat(m_strPhonebookPath.c_str(), &info) != 0 && errno == ENOENT)
+    return kErrorCannotFindPhonebookEntry;
   const int error = ReadFileLocked(m_strPhonebookPath, text);
   if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
   if (error != 0) return kErrorCannotOpenPhonebook;
