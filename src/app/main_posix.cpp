@@ -10,6 +10,7 @@
 #include "dialup/phonebook_path.h"
 #include "dialup/phonebook_posix.h"
 #include "dialup/process_heap_posix.h"
+#include "dialup/shell_posix.h"
 #include "profile/faithful_profile_writer.h"
 #include "profile/profile_writer_posix.h"
 #include "text/code_page.h"
@@ -33,8 +34,9 @@ int main(int argc, char** argv) {
     PosixProcessHeap processHeap;
     PosixProfileWriter platformProfileWriter;
     FaithfulProfileWriter profileWriter(platformProfileWriter);
+    PosixShell shell;
 
-    Services services{console, phonebook, environment, processHeap, profileWriter, nullptr};
+    Services services{console, phonebook, environment, processHeap, profileWriter, &shell};
     HalvornCommands commands(services);
     return ToPosixExitStatus(RunHalvorn(arguments, runtime, console, commands));
   } catch (const std::exception&) {

@@ -11,6 +11,7 @@
 #include "dialup/environment_win32.h"
 #include "dialup/phonebook_win32.h"
 #include "dialup/process_heap_win32.h"
+#include "dialup/shell_win32.h"
 #include "profile/faithful_profile_writer.h"
 #include "profile/profile_writer_win32.h"
 #include "text/code_page_win32.h"
@@ -35,8 +36,9 @@ int wmain(int argc, wchar_t** argv) {
     Win32ProcessHeap processHeap;
     Win32ProfileWriter platformProfileWriter;
     FaithfulProfileWriter profileWriter(platformProfileWriter);
+    Win32Shell shell;
 
-    Services services{console, phonebook, environment, processHeap, profileWriter, nullptr};
+    Services services{console, phonebook, environment, processHeap, profileWriter, &shell};
     HalvornCommands commands(services);
     return RunHalvorn(arguments, runtime, console, commands);
   } catch (const std::exception&) {

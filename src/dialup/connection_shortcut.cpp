@@ -1,8 +1,134 @@
 #include "dialup/connection_shortcut.h"
 
+#include <string_view>
+
+#include "dialup/item_id_list.h"
+#include "text/console.h"
+
 namespace halvorn {
 
-// Placeholder until the shell link writer lands.
-void CreateConnectionShortcut(ShellApi&, Console&, const char16_t*, const char16_t*) {}
+namespace {
+
+constexpr std::string_view kShortcutError = "Shortcut creation error!\n";
+
+// COM stays open for the whole operation, whatever way it ends.
+class ComScope {
+ public:
+  explicit ComScope(ShellApi& shell) : m_shell(shell) { m_shell.InitializeCom(); }
+  ~ComScope() { m_shell.UninitializeCom(); }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  ShellApi& m_shell;
+};
+
+// What the operation holds; given back in one place, in a fixed order, on
+// every way out.
+struct ShortcutObjects {
+  ShellAllocator* pAllocator = nullptr;
+  ItemIdList* pFolderList = nullptr;
+  ShellFolder* pDesktop = nullptr;
+  ShellFolder* pConnections = nullptr;
+  ItemEnumerator* pEnumerator = nullptr;
+  ItemIdList* pFoundItem = nullptr;
+  ItemIdList* pCombined = nullptr;
+
+  ShortcutObjects() = default;
+  ShortcutObjects(const ShortcutObjects&) = delete;
+  ShortcutObjects& operator=(const ShortcutObjects&) = delete;
+
+  ~ShortcutObjects() {
+    if (pEnumerator != nullptr) pEnumerator->Release();
+    if (pAllocator != nullptr) {
+      // The combined list may be the folder's list itself: free that once.
+      if (pCombined != pFolderList) pAllocator->Free(pCombined);
+      pAllocator->Free(pFoundItem);
+      pAllocator->Free(pFolderList);
+      pAllocator->Release();
+    }
+    if (pConnections != nullptr) pConnections->Release();
+    if (pDesktop != nullptr) pDesktop->Release();
+  }
+};
+
+// Steps 4 and 5: the first item whose in-folder name equals entryName exactly
+// (whole string, letter case counts). Every other item is freed at once.
+ItemIdList* FindItem(ShortcutObjects& objects, std::u16string_view entryName) {
+  char16_t displayName[kShellTextCapacity];
+  ItemIdList* pItem = nullptr;
+  while (objects.pEnumerator->Next(pItem)) {
+    // An item whose name cannot be read is not the one asked for.
+    if (objects.pConnections->GetDisplayName(pItem, displayName) &&
+        std::u16string_view(displayName) == entryName)
+      return pItem;
+    objects.pAllocator->Free(pItem);
+    pItem = nullptr;
+  }
+  return nullptr;
+}
+
+// Steps 1 to 8. False when no link could be attempted: a look-up failed or no
+// item matched, so no shortcut may point anywhere else.
+bool LocateAndSave(ShellApi& shell, Console& console, ShortcutObjects& objects,
+                   const char16_t* linkFileName, const char16_t* entryName) {
+  objects.pAllocator = shell.GetAllocator();
+  if (objects.pAllocator == nullptr) return false;
+
+  char16_t desktopPath[kShellTextCapacity];
+  objects.pFolderList = shell.GetConnectionsFolderLocation();
+  if (objects.pFolderList == nullptr || !shell.GetDesktopPath(desktopPath)) return false;
+
+  objects.pDesktop = shell.GetDesktopFolder();
+  if (objects.pDesktop == nullptr) return false;
+  objects.pConnections = objects.pDesktop->BindToFolder(objects.pFolderList);
+  if (objects.pConnections == nullptr) return false;
+
+  objects.pEnumerator = objects.pConnections->EnumerateItems();
+  if (objects.pEnumerator == nullptr) return false;
+  objects.pFoundItem = FindItem(objects, entryName);
+  if (objects.pFoundItem == nullptr) return false;
+
+  objects.pCombined = CombineIdLists(*objects.pAllocator, objects.pFolderList, objects.pFoundItem);
+  if (objects.pCombined == nullptr) return false;
+
+  // The link is saved under its bare name, so it lands in the current
+  // directory; that stays the desktop afterwards.
+  if (!shell.ChangeCurrentDirectory(desktopPath)) return false;
+
+  SaveShellLink(shell, console, linkFileName, objects.pCombined);
+  return true;
+}
+
+}  // namespace
+
+void CreateConnectionShortcut(ShellApi& shell, Console& console, const char16_t* linkFileName,
+                              const char16_t* entryName) {
+  ComScope com(shell);
+  ShortcutObjects objects;
+  if (!LocateAndSave(shell, console, objects, linkFileName, entryName))
+    PrintNarrow(console, kShortcutError);
+  PrintNarrow(console, "\n");
+}
+
+bool SaveShellLink(ShellApi& shell, Console& console, const char16_t* linkFileName,
+                   const ItemIdList* target) {
+  ShellLink* pLink = shell.CreateShellLink();
+  if (pLink == nullptr) return false;
+  if (!pLink->SetIdList(target) || !pLink->SetHotkey(0) || !pLink->SetShowCommand(kShowNormal)) {
+    pLink->Release();
+    return false;
+  }
+  PersistFile* pFile = pLink->QueryPersistFile();
+  if (pFile == nullptr) {
+    pLink->Release();
+    return false;
+  }
+  const bool saved = pFile->Save(linkFileName, true);
+  if (!saved) PrintNarrow(console, kShortcutError);
+  pFile->Release();
+  pLink->Release();
+  return saved;
+}
 
 }  // namespace halvorn
