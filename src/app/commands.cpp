@@ -1,20 +1,8 @@
 #include "app/commands.h"
 
-#include <optional>
-
 #include "dialup/phonebook_entry.h"
 
 namespace halvorn {
-
-namespace {
-
-// Stands in for the shell until its backends are wired in.
-class NoShortcutMaker final : public ShortcutMaker {
- public:
-  void CreateShortcut(const char16_t*, const char16_t*) override {}
-};
-
-}  // namespace
 
 // Placeholder until the serial and interrogation subsystems land.
 int32_t HalvornCommands::Query(const WideString&, const WideString&, const WideString&) {
@@ -25,11 +13,7 @@ int32_t HalvornCommands::Ras(const WideString& connection, const WideString& mod
                              const WideString& phoneNumber, const WideString& user,
                              const WideString& password, const WideString& baudRate,
                              bool wantShortcut) {
-  NoShortcutMaker noShortcut;
-  std::optional<ShellShortcutMaker> shellShortcut;
-  if (m_services.shell != nullptr) shellShortcut.emplace(*m_services.shell, m_services.console);
-  ShortcutMaker& shortcut =
-      shellShortcut ? static_cast<ShortcutMaker&>(*shellShortcut) : noShortcut;
+  ShellShortcutMaker shortcut(m_services.shell, m_services.console);
   DialupServices dialup{m_services.console,     m_services.phonebook, m_services.environment,
                         m_services.processHeap, m_services.profileWriter, shortcut};
   return CreatePhonebookEntry(dialup, connection, modem, phoneNumber, user, password, baudRate,

@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     FaithfulProfileWriter profileWriter(platformProfileWriter);
     PosixShell shell;
 
-    Services services{console, phonebook, environment, processHeap, profileWriter, &shell};
+    Services services{console, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     return ToPosixExitStatus(RunHalvorn(arguments, runtime, console, commands));
   } catch (const std::exception&) {

@@ -38,7 +38,7 @@ int wmain(int argc, wchar_t** argv) {
     FaithfulProfileWriter profileWriter(platformProfileWriter);
     Win32Shell shell;
 
-    Services services{console, phonebook, environment, processHeap, profileWriter, &shell};
+    Services services{console, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     return RunHalvorn(arguments, runtime, console, commands);
   } catch (const std::exception&) {

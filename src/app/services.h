@@ -18,9 +18,7 @@ struct Services {
   Environment& environment;
   ProcessHeap& processHeap;
   ProfileWriter& profileWriter;
-  // TODO(merge): a reference once the shell backends exist; null until then,
-  // which skips the shortcut.
-  ShellApi* shell;
+  ShellApi& shell;
 };
 
 }  // namespace halvorn
