@@ -7,6 +7,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -69,6 +70,12 @@ std::optional<Clock::time_point> DeadlineAfter(uint32_t multiplier, uint32_t con
   const uint64_t total = static_cast<uint64_t>(multiplier) * count + constant;
   if (total == 0) return std::nullopt;
   return Clock::now() + std::chrono::milliseconds(total);
+}
+
+void PauseBriefly(int milliseconds) {
+  timespec left{0, static_cast<long>(milliseconds) * 1000000L};
+  while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+  }
 }
 
 // DTR follows the setting; a device without modem lines (a pseudo-terminal)
@@ -253,7 +260,19 @@ bool PosixComm::WriteComm(CommHandle comm, const void* data, uint32_t length, ui
     if (ready < 0 && errno != EINTR) return false;
     if (ready == 0) return true;
   }
-  return true;
+  // A UART driver takes the bytes into its own buffer even while XOFF holds
+  // the line; like a Windows write, this one ends when they are sent, and
+  // what is still queued at the deadline counts as not written.
+  if (!deadline) return true;
+  for (;;) {
+    int pending = 0;
+    if (ioctl(fd, TIOCOUTQ, &pending) != 0 || pending <= 0) return true;
+    if (Clock::now() >= *deadline) {
+      written -= std::min(written, static_cast<uint32_t>(pending));
+      return true;
+    }
+    PauseBriefly(std::min(10, RemainingMs(deadline)));
+  }
 }
 
 bool PosixComm::ClearCommError(CommHandle comm, uint32_t& errors, ComStat& status) {
