@@ -12,7 +12,9 @@ bool CSerialException::GetErrorMessage(char16_t* text, uint32_t capacity,
                                        uint32_t* helpContext) const {
   if (helpContext != nullptr) *helpContext = 0;
   std::u16string message;
-  if (!m_pComm->FormatErrorMessage(m_dwError, message)) {
+  const bool known = m_pComm->FormatErrorMessage(m_dwError, message);
+  if (text == nullptr || capacity == 0) return known;  // no room for even the zero
+  if (!known) {
     text[0] = u'\0';
     return false;
   }
