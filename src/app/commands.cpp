@@ -1,12 +1,16 @@
 #include "app/commands.h"
 
 #include "dialup/phonebook_entry.h"
+#include "interrogation/query_run.h"
+#include "interrogation/serial_modem_line.h"
 
 namespace halvorn {
 
-// Placeholder until the serial and interrogation subsystems land.
-int32_t HalvornCommands::Query(const WideString&, const WideString&, const WideString&) {
-  return 0;
+int32_t HalvornCommands::Query(const WideString& port, const WideString& commandList,
+                               const WideString& reportFile) {
+  SerialModemLine line(m_services.comm);
+  QueryServices query{line, m_services.profileWriter, m_services.console};
+  return RunQuery(query, port, commandList, reportFile);
 }
 
 int32_t HalvornCommands::Ras(const WideString& connection, const WideString& modem,

@@ -1,5 +1,7 @@
 #include "app/dispatch.h"
 
+#include "serial/serial_port.h"
+
 namespace halvorn {
 
 namespace {
@@ -40,7 +42,14 @@ int32_t RunHalvorn(const std::vector<WideString>& arguments, Runtime& runtime, C
         PrintUsageBanner(console);
         return -1;
       }
-      status = commands.Query(arguments[2], arguments[3], arguments[4]);
+      // A serial failure anywhere in the run ends it with status 2 and no
+      // message; what was printed or written before it stays.
+      try {
+        status = commands.Query(arguments[2], arguments[3], arguments[4]);
+      } catch (CSerialException* failure) {
+        failure->Delete();
+        status = 2;
+      }
     }
   }
 

@@ -6,6 +6,7 @@
 #include "app/dispatch.h"
 #include "app/runtime_posix.h"
 #include "app/services.h"
+#include "serial/comm_posix.h"
 #include "dialup/environment_posix.h"
 #include "dialup/phonebook_path.h"
 #include "dialup/phonebook_posix.h"
@@ -22,6 +23,8 @@ int main(int argc, char** argv) {
   InstallCodePage(&codePage);
   PosixConsole console;
   PosixRuntime runtime;
+  // Lives for the whole run: a serial exception refers to it until released.
+  PosixComm comm;
 
   try {
     std::vector<WideString> arguments;
@@ -36,7 +39,7 @@ int main(int argc, char** argv) {
     FaithfulProfileWriter profileWriter(platformProfileWriter);
     PosixShell shell;
 
-    Services services{console, phonebook, environment, processHeap, profileWriter, shell};
+    Services services{console, comm, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     return ToPosixExitStatus(RunHalvorn(arguments, runtime, console, commands));
   } catch (const std::exception&) {

@@ -8,6 +8,7 @@
 #include "app/dispatch.h"
 #include "app/runtime_win32.h"
 #include "app/services.h"
+#include "serial/comm_win32.h"
 #include "dialup/environment_win32.h"
 #include "dialup/phonebook_win32.h"
 #include "dialup/process_heap_win32.h"
@@ -23,6 +24,8 @@ int wmain(int argc, wchar_t** argv) {
   InstallCodePage(&codePage);
   Win32Console console;
   Win32Runtime runtime;
+  // Lives for the whole run: a serial exception refers to it until released.
+  Win32Comm comm;
 
   try {
     std::vector<WideString> arguments;
@@ -38,7 +41,7 @@ int wmain(int argc, wchar_t** argv) {
     FaithfulProfileWriter profileWriter(platformProfileWriter);
     Win32Shell shell;
 
-    Services services{console, phonebook, environment, processHeap, profileWriter, shell};
+    Services services{console, comm, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     return RunHalvorn(arguments, runtime, console, commands);
   } catch (const std::exception&) {

@@ -4,6 +4,7 @@
 
 namespace halvorn {
 
+class CommApi;
 class Console;
 class Environment;
 class Phonebook;
@@ -13,6 +14,8 @@ class ShellApi;
 
 struct Services {
   Console& console;
+  // Modem interrogation (query); serial exceptions keep a pointer to it.
+  CommApi& comm;
   // Dial-up entry (ras, rasreset).
   Phonebook& phonebook;
   Environment& environment;

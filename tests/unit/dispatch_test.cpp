@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "app/dispatch.h"
+#include "fakes/fake_comm.h"
 #include "fakes/fake_console.h"
+#include "serial/serial_port.h"
 
 namespace halvorn {
 namespace {
@@ -123,6 +125,38 @@ TEST(Dispatch, FailedRuntimeSkipsUsageAndQueryButNotRas) {
   run = Dispatch({u"rasreset", u"Office"}, false);
   EXPECT_EQ(run.status, 623);
   EXPECT_EQ(run.calls, std::vector<std::string>{"rasreset Office"});
+}
+
+// A query that prints a line and then meets a serial failure.
+class FailingQuery final : public Commands {
+ public:
+  explicit FailingQuery(Console& console) : m_console(console) {}
+  int32_t Query(const WideString&, const WideString&, const WideString&) override {
+    PrintWide(m_console, u"\n9600\tAT Command: ```ATQ0V1E0```");
+    ThrowSerialException(comm, 2);
+  }
+  int32_t Ras(const WideString&, const WideString&, const WideString&, const WideString&,
+              const WideString&, const WideString&, bool) override {
+    return 0;
+  }
+  int32_t RasReset(const WideString&) override { return 0; }
+
+  testing::FakeComm comm;
+
+ private:
+  Console& m_console;
+};
+
+TEST(Dispatch, SerialFailureInQueryEndsWithStatusTwoAndKeepsEarlierOutput) {
+  // The sanitizer build's leak check shows an exception that was not released.
+  const std::vector<WideString> arguments{WideString(u"halvorn.exe"), WideString(u"query"),
+                                          WideString(u"COM9"), WideString(u"AT"),
+                                          WideString(u"r.ini")};
+  FakeRuntime runtime;
+  testing::FakeConsole console;
+  FailingQuery commands(console);
+  EXPECT_EQ(RunHalvorn(arguments, runtime, console, commands), 2);
+  EXPECT_EQ(console.transcript, "\n9600\tAT Command: ```ATQ0V1E0```");
 }
 
 TEST(ExitStatus, PosixShowsFailuresAsNonZero) {

@@ -1,0 +1,15 @@
+// Line speeds through Linux's termios2 calls, which take any speed in bits per
+// second (14400, 28800 and 33600 have no B constant). Kept in a file of their
+// own because the kernel's termios header conflicts with the C library's.
+#pragma once
+
+#include <cstdint>
+
+namespace halvorn {
+
+// TCGETS2, BOTHER with speed in both directions, TCSETS2; errno on failure.
+bool SetTermios2Speed(int fd, uint32_t speed);
+// TCGETS2: the output speed the driver holds; errno on failure.
+bool GetTermios2Speed(int fd, uint32_t& speed);
+
+}  // namespace halvorn
