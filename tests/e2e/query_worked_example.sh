@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# halvorn query against the modem simulator: the transcript byte for byte, the
+# report file, a second run that adds one key, and a modem found at 14400.
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+source "$SOURCE_DIR/tests/e2e/simulator.bash"
+work=$(mktemp -d)
+trap 'simulator_stop; rm -rf "$work"' EXIT
+cd "$work"
+
+# Silent at 9600, answering at 115200 only.
+simulator_start --speeds 115200 --profile E0
+port=$SIMULATOR_PTY
+
+transcript=$'\n9600\tAT Command: ```ATQ0V1E0```\nAT Reply: ``````'
+transcript+=$'\n115200\tAT Command: ```ATQ0V1E0```\nAT Reply: ```OK```'
+transcript+=$'\nAT Command: ATI0\nAT Reply: 56000  OK'
+transcript+=$'\nAT Command: AT+FCLASS=?\nAT Reply: 0,1,8  OK'
+expect_run "worked example" 0 "$transcript" "$HALVORN" query "$port" "ATI0|AT+FCLASS=?" report.ini
+check "report holds the four lines" \
+  test "$(cat report.ini)" = "$(printf '[%s]\r\nAT=OK\r\nATI0=56000  OK\r\nAT_FCLASS__=0,1,8  OK\r\n' "$port")"
+check "the wire carried the probe and the commands at their speeds" \
+  test "$(simulator_exchanges)" = "$(printf '%s\n' '9600 ATQ0V1E0\r\n' '115200 ATQ0V1E0\r\n' '115200 ATI0\r\n' '115200 AT+FCLASS=?\r\n')"
+
+capture_run "$HALVORN" query "$port" "ATI3" report.ini
+check "second run ends 0" test "$run_status" = 0
+check "second run adds ATI3 after the others and rewrites AT in place" \
+  grep -qzP "^\\[\\Q$port\\E\\]\r\nAT=OK\r\nATI0=56000  OK\r\nAT_FCLASS__=0,1,8  OK\r\nATI3=[^\r\n]+\r\n\$" report.ini
+simulator_stop
+
+# A modem that answers only at 14400, a speed termios has no constant for.
+simulator_start --speeds 14400 --profile E0
+capture_run "$HALVORN" query "$SIMULATOR_PTY" "ATI0" found.ini
+check "14400 found, status 0" test "$run_status" = 0
+check "found at 14400 after four silent speeds" \
+  grep -q $'\n14400\tAT Command: ```ATQ0V1E0```\nAT Reply: ```OK```' <<<"$run_output"
+check "ATI0 sent at 14400" grep -qx '14400 ATI0\\r\\n' <(simulator_exchanges)
+finish

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# The Windows build under Wine against the modem simulator linked as com5: the
+# transcript byte for byte and the report file (CR LF lines, as Windows writes).
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+source "$SOURCE_DIR/tests/wine/lib.bash"
+source "$SOURCE_DIR/tests/e2e/simulator.bash"
+work=$(mktemp -d)
+trap 'simulator_stop; wineserver -w 2>/dev/null || true; rm -rf "$work"' EXIT
+cd "$work"
+
+simulator_start --speeds 115200 --profile E0 --link "$WINEPREFIX/dosdevices/com5"
+
+transcript=$'\n9600\tAT Command: ```ATQ0V1E0```\nAT Reply: ``````'
+transcript+=$'\n115200\tAT Command: ```ATQ0V1E0```\nAT Reply: ```OK```'
+transcript+=$'\nAT Command: ATI0\nAT Reply: 56000  OK'
+transcript+=$'\nAT Command: AT+FCLASS=?\nAT Reply: 0,1,8  OK'
+expect_run "worked example under Wine" 0 "$transcript" halvorn_exe query com5 "ATI0|AT+FCLASS=?" report.ini
+check "report in the current folder holds the four lines" \
+  test "$(cat report.ini)" = "$(printf '[com5]\r\nAT=OK\r\nATI0=56000  OK\r\nAT_FCLASS__=0,1,8  OK\r\n')"
+
+capture_run halvorn_exe query com5 "ATI3" report.ini
+check "second run ends 0" test "$run_status" = 0
+check "second run adds ATI3 and rewrites AT in place" \
+  grep -qzP '^\[com5\]\r\nAT=OK\r\nATI0=56000  OK\r\nAT_FCLASS__=0,1,8  OK\r\nATI3=[^\r\n]+\r\n$' report.ini
+finish
