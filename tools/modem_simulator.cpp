@@ -2,6 +2,7 @@
 // command. It prints the slave's path, then answers every command line at
 // the speed the other side has set, or misbehaves as its options say.
 // Run with --help for the options.
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -72,6 +73,33 @@ std::string LowerAscii(std::string strText) {
   return strText;
 }
 
+// Whether a process other than this one has the device open, found as
+// fuser finds it. Processes we may not look into count as not holding it.
+bool IsHeldElsewhere(const std::string& strDevice) {
+  DIR* pProc = opendir("/proc");
+  if (!pProc) return true;
+  const std::string strSelf = std::to_string(getpid());
+  bool bHeld = false;
+  while (dirent* pProcess = readdir(pProc)) {
+    if (!std::isdigit(static_cast<unsigned char>(pProcess->d_name[0])) || strSelf == pProcess->d_name) continue;
+    std::string strFds = std::string("/proc/") + pProcess->d_name + "/fd";
+    DIR* pFds = opendir(strFds.c_str());
+    if (!pFds) continue;
+    while (dirent* pFd = readdir(pFds)) {
+      char szTarget[256];
+      ssize_t nLength = readlink((strFds + "/" + pFd->d_name).c_str(), szTarget, sizeof szTarget);
+      if (nLength > 0 && strDevice.compare(0, std::string::npos, szTarget, static_cast<size_t>(nLength)) == 0) {
+        bHeld = true;
+        break;
+      }
+    }
+    closedir(pFds);
+    if (bHeld) break;
+  }
+  closedir(pProc);
+  return bHeld;
+}
+
 class CLog {
  public:
   bool Open(const std::string& strPath) {
@@ -106,6 +134,11 @@ class CModemSimulator {
   CModemSimulator(SOptions options, CLog& log) : m_options(std::move(options)), m_log(log) {
     for (const auto& info : m_options.m_vecInfo) m_modem.SetInfoText(info.first, info.second);
   }
+
+  bool LoadProfile() {
+    m_modem.ExecuteLine(m_options.m_strProfile);
+    return m_modem.LastResult() == EResult::Ok;
+  }
   ~CModemSimulator() { CloseLine(); }
 
   bool Create(std::string& strError) {
@@ -132,6 +165,7 @@ class CModemSimulator {
       close(m_fdWatch);
       m_fdWatch = -1;
     }
+    m_bHeld = m_fdWatch < 0;
     return true;
   }
 
@@ -139,7 +173,7 @@ class CModemSimulator {
 
   void Run(const sigset_t& setWaitMask) {
     m_nStartMs = NowMs();
-    m_log.Write("start t=0 pty=" + m_strSlavePath + (m_fdWatch < 0 ? " holders=untracked" : ""));
+    m_log.Write("start t=0 pty=" + m_strSlavePath + (m_fdWatch < 0 ? " held=untracked" : ""));
     while (!g_nStopSignal && !m_bVanished) {
       pollfd arrFds[2] = {{m_fdMaster, POLLIN, 0}, {m_fdWatch, POLLIN, 0}};
       if (m_bOutputBlocked) arrFds[0].events |= POLLOUT;
@@ -178,6 +212,9 @@ class CModemSimulator {
     if (nRead > 0) m_strInput.append(arrBuffer, static_cast<size_t>(nRead));
   }
 
+  // inotify merges a repeated event that is still unread into one, so
+  // opens and closes cannot be counted; a close only says it is time to
+  // look who still holds the slave.
   void ReadPortEvents() {
     if (m_fdWatch < 0) return;
     alignas(inotify_event) char arrBuffer[4096];
@@ -186,12 +223,12 @@ class CModemSimulator {
       for (ssize_t nOffset = 0; nOffset < nRead;) {
         const auto* pEvent = reinterpret_cast<const inotify_event*>(arrBuffer + nOffset);
         if (pEvent->mask & IN_OPEN) {
-          ++m_nHolders;
-          m_log.Write("open t=" + std::to_string(Elapsed()) + " holders=" + std::to_string(m_nHolders));
+          m_bHeld = true;
+          m_log.Write("open t=" + std::to_string(Elapsed()));
         } else if (pEvent->mask & IN_CLOSE) {
-          m_nHolders = std::max(0, m_nHolders - 1);
-          m_log.Write("close t=" + std::to_string(Elapsed()) + " holders=" + std::to_string(m_nHolders));
-          if (m_nHolders == 0) {
+          m_bHeld = IsHeldElsewhere(m_strSlavePath);
+          m_log.Write("close t=" + std::to_string(Elapsed()) + " held=" + (m_bHeld ? "yes" : "no"));
+          if (!m_bHeld) {
             DiscardSlaveInput(m_fdSlave);
             ClearExclusive(m_fdSlave);
           }
@@ -330,16 +367,18 @@ class CModemSimulator {
 
   void QueueOutput(const std::string& strBytes, int64_t nDueMs) {
     if (strBytes.empty()) return;
-    // Output leaves in the order it was made, even when an earlier part is late.
-    if (!m_deqOutput.empty()) nDueMs = std::max(nDueMs, m_deqOutput.back().m_nDueMs);
-    m_deqOutput.push_back({nDueMs, m_nSeq, strBytes});
+    // A late answer holds back no later one: output leaves by its due time,
+    // and in the order it was made when due together.
+    auto it = std::find_if(m_deqOutput.begin(), m_deqOutput.end(),
+                           [nDueMs](const SPendingOutput& output) { return output.m_nDueMs > nDueMs; });
+    m_deqOutput.insert(it, {nDueMs, m_nSeq, strBytes});
   }
 
   void WriteDueOutput(int64_t nNow) {
     ReadPortEvents();
     while (!m_deqOutput.empty() && m_deqOutput.front().m_nDueMs <= nNow) {
       SPendingOutput& output = m_deqOutput.front();
-      if (m_fdWatch >= 0 && m_nHolders == 0) {
+      if (!m_bHeld) {
         m_log.Write("drop t=" + std::to_string(Elapsed()) + " seq=" + std::to_string(output.m_nSeq) + " tx=\"" +
                     CEscape(output.m_strBytes) + "\" why=port-closed");
         m_deqOutput.pop_front();
@@ -381,7 +420,7 @@ class CModemSimulator {
   int m_fdMaster = -1;
   int m_fdSlave = -1;
   int m_fdWatch = -1;
-  int m_nHolders = 0;
+  bool m_bHeld = false;  // someone else has the slave open
   unsigned m_nSeq = 0;
   int64_t m_nStartMs = 0;
   int64_t m_nLineFeedDeadline = 0;
@@ -452,6 +491,10 @@ int Main(int argc, char** argv) {
   std::string strLinkPath = options.m_strLinkPath;
   std::string strReadyFile = options.m_strReadyFile;
   CModemSimulator simulator(std::move(options), log);
+  if (!simulator.LoadProfile()) {
+    std::fprintf(stderr, "modem_simulator: the profile is no valid command line\n");
+    return 2;
+  }
   if (!simulator.Create(strError)) {
     std::fprintf(stderr, "modem_simulator: %s\n", strError.c_str());
     return 1;

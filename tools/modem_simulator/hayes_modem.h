@@ -79,21 +79,28 @@ class CHayesModem {
     m_nPos = 0;
     m_pBody = &strBody;
     EResult eResult = EResult::Ok;
+    bool bAfterExtended = false;
     while (m_nPos < strBody.size()) {
       char ch = Upper(strBody[m_nPos]);
-      if (ch == ' ' || ch == ';') {
+      if (ch == ' ' || (ch == ';' && bAfterExtended)) {
         ++m_nPos;
         continue;
       }
-      if (!ExecuteOne(strAnswer, eResult)) {
+      // A semicolon separates extended commands only; after a basic
+      // command (ATI0;ATI1) it is an error.
+      bAfterExtended = ch == '+';
+      if (ch == ';' || !ExecuteOne(strAnswer, eResult)) {
         eResult = EResult::Error;
         break;
       }
       if (eResult != EResult::Ok) break;  // dialling and friends end the line
     }
     m_pBody = nullptr;
+    m_eLastResult = eResult;
     return strAnswer + FrameResult(eResult);
   }
+
+  EResult LastResult() const { return m_eLastResult; }
 
   std::string FrameInfo(const std::string& strText) const {
     const std::string strEol = LineEnd();
@@ -284,6 +291,7 @@ class CHayesModem {
   bool m_bQuiet = false;
   bool m_bVerbose = true;
   int m_nFaxClass = 0;
+  EResult m_eLastResult = EResult::Ok;
   size_t m_nPos = 0;
   const std::string* m_pBody = nullptr;
 };

@@ -27,6 +27,8 @@ inline const char* UsageText() {
          "                        ACTIONS, comma-separated: normal silent error\n"
          "                        garbage lower xoff vanish late:MS flood[:BYTES]\n"
          "                        and last text:TEXT or raw:BYTES\n"
+         "  --profile COMMANDS    run at power-on as a stored profile, e.g. E0\n"
+         "                        (the default is E1 Q0 V1)\n"
          "  --vanish-after N      answer N command lines, hang up at the next\n"
          "  --log PATH            one line per command line and port event\n"
          "  --ready-file PATH     write the slave path there once ready\n"
@@ -112,6 +114,7 @@ struct SOptions {
   std::string m_strLogPath;
   std::string m_strReadyFile;
   std::string m_strLinkPath;
+  std::string m_strProfile;
   long m_nVanishAfter = -1;
   std::vector<std::pair<std::string, std::string>> m_vecInfo;
   std::vector<SRule> m_vecRules;
@@ -253,6 +256,8 @@ inline bool ParseOptions(int argc, char** argv, SOptions& options, std::string& 
         strError = "--vanish-after takes a count";
         return false;
       }
+    } else if (strOption == "--profile") {
+      options.m_strProfile = strValue;
     } else if (strOption == "--log") {
       options.m_strLogPath = strValue;
     } else if (strOption == "--ready-file") {
