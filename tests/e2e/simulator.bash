@@ -3,9 +3,13 @@
 #
 #   source "$SOURCE_DIR/tests/e2e/simulator.bash"
 #   simulator_start --speeds 115200 --profile E0      # the worked example's modem
-#   "$HALVORN" query "${SIMULATOR_PTY#/dev/}" ...      # or link it, see below
+#   ... run the tool on $SIMULATOR_PTY (or on a --link made for it) ...
 #   simulator_exchanges                               # "9600 ATQ0V1E0\r\n" ...
 #   simulator_stop
+#
+# tests/e2e/serial_exchange.py makes one exchange the way the tool does, for
+# checks that need no tool. Do not read the pseudo-terminal with bash's
+# read -n/-d: bash switches the line to a cooked cbreak mode while it reads.
 #
 # simulator_start passes its arguments to the simulator (run it with --help
 # for all of them) and adds --log and --ready-file. It sets:
