@@ -1,7 +1,8 @@
 // Runs a command and prints its wall time, CPU time and peak memory, for the
-// benchmark script. Usage: measure_run FLOOR_MS EXCHANGES command [args...]
+// benchmark script; the command's own output is discarded. Usage: measure_run FLOOR_MS EXCHANGES command [args...]
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -19,6 +20,9 @@ int main(int argc, char** argv) {
   const auto start = std::chrono::steady_clock::now();
   const pid_t child = fork();
   if (child == 0) {
+    // The measured command's own output would mix with the figures.
+    const int devNull = open("/dev/null", O_WRONLY);
+    if (devNull >= 0) dup2(devNull, STDOUT_FILENO);
     execvp(argv[3], argv + 3);
     _exit(127);
   }
