@@ -7,8 +7,6 @@
 #   simulator_exchanges                               # "9600 ATQ0V1E0\r\n" ...
 #   simulator_stop
 #
-# tests/e2e/serial_exchange.py makes one exchange the way the tool does, for
-# checks that need no tool. Do not read the pseudo-terminal with bash's
 # read -n/-d: bash switches the line to a cooked cbreak mode while it reads.
 #
 # simulator_start passes its arguments to the simulator (run it with --help
