@@ -7,7 +7,8 @@
 #   simulator_exchanges                               # "9600 ATQ0V1E0\r\n" ...
 #   simulator_stop
 #
-# read -n/-d: bash switches the line to a cooked cbreak mode while it reads.
+# Do not read the pseudo-terminal with bash's read -n/-d: bash switches the
+# line to a cooked cbreak mode while it reads.
 #
 # simulator_start passes its arguments to the simulator (run it with --help
 # for all of them) and adds --log and --ready-file. It sets:
