@@ -5,32 +5,17 @@
 #include <vector>
 
 #include "fakes/fake_console.h"
+#include "fakes/fake_profile_writer.h"
 #include "fakes/scripted_modem_line.h"
 #include "interrogation/baud_rate_probe.h"
 #include "interrogation/command_list.h"
 #include "interrogation/query_run.h"
-#include "profile/profile_writer.h"
 
 namespace halvorn {
 namespace {
 
 using testing::LineFailure;
 using testing::ScriptedModemLine;
-
-// Records report writes in order; fails the keys it is told to.
-class RecordingReport final : public ProfileWriter {
- public:
-  bool WriteString(const char16_t* section, const char16_t* key, const char16_t* value,
-                   const char16_t* file) override {
-    const std::string k = EncodeUtf8(key);
-    writes.push_back(EncodeUtf8(section) + "|" + k + "=" + EncodeUtf8(value) + "|" + EncodeUtf8(file));
-    return failingKey != k;
-  }
-  uint32_t LastError() override { return 5; }
-
-  std::vector<std::string> writes;
-  std::string failingKey = "\x01";
-};
 
 struct QueryOutcome {
   int32_t status = -100;
@@ -42,10 +27,10 @@ struct QueryOutcome {
 };
 
 QueryOutcome Query(const char16_t* list, ScriptedModemLine::Script script,
-                   const std::string& failingKey = "\x01") {
+                   const char16_t* failingKey = nullptr) {
   ScriptedModemLine line(std::move(script));
-  RecordingReport report;
-  report.failingKey = failingKey;
+  testing::FakeProfileWriter report;
+  if (failingKey != nullptr) report.failOnKey = failingKey;
   testing::FakeConsole console;
   QueryServices services{line, report, console};
   QueryOutcome outcome;
@@ -55,7 +40,9 @@ QueryOutcome Query(const char16_t* list, ScriptedModemLine::Script script,
     outcome.threw = true;
   }
   outcome.transcript = console.transcript;
-  outcome.writes = report.writes;
+  for (const auto& call : report.calls)
+    outcome.writes.push_back(EncodeUtf8(call.section) + "|" + EncodeUtf8(call.key) + "=" +
+                             EncodeUtf8(call.value) + "|" + EncodeUtf8(call.fileName));
   outcome.exchanges = line.exchanges;
   outcome.events = line.events;
   return outcome;
@@ -216,14 +203,14 @@ TEST(Query, SerialFailureDuringProbeWritesNothing) {
 }
 
 TEST(Query, FailedReportWriteIsReportedAndEndsWithThree) {
-  const QueryOutcome outcome = Query(u"ATI0|ATI1", WorkedExampleModem, "ATI0");
+  const QueryOutcome outcome = Query(u"ATI0|ATI1", WorkedExampleModem, u"ATI0");
   EXPECT_EQ(outcome.status, 3);
   EXPECT_NE(outcome.transcript.find("\nAT Command: ATI0\nAT Reply: 56000  OK\nReport write failed: ATI0"
                                     "\nAT Command: ATI1"),
             std::string::npos);
   EXPECT_EQ(outcome.writes.size(), 3u);  // the run goes on
 
-  const QueryOutcome probeFailed = Query(u"", WorkedExampleModem, "AT");
+  const QueryOutcome probeFailed = Query(u"", WorkedExampleModem, u"AT");
   EXPECT_EQ(probeFailed.status, 3);
   EXPECT_EQ(probeFailed.transcript.substr(probeFailed.transcript.size() - 24), "\nReport write failed: AT");
 }
