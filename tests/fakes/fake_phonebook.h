@@ -1,5 +1,5 @@
 // A phonebook service that records, in a shared log, every call and what it
-// receives. Results are set per operation.
+// receives (results set per operation); and the records the tool fills in.
 #pragma once
 
 #include <cstring>
@@ -10,6 +10,31 @@
 #include "text/console.h"
 
 namespace halvorn::testing {
+
+// The entry record with the field values the tool sets.
+inline RasEntryRecord TabledEntry(const std::u16string& phoneNumber = u"5551234") {
+  RasEntryRecord record{};
+  record.dwSize = kRasEntryRecordSize;
+  record.dwfOptions = 0x18;
+  record.dwfNetProtocols = 4;
+  record.dwFramingProtocol = 1;
+  record.dwType = 1;
+  record.dwEncryptionType = 3;
+  record.dwfOptions2 = 3;
+  phoneNumber.copy(record.szLocalPhoneNumber, phoneNumber.size());
+  std::u16string(u"modem").copy(record.szDeviceType, 5);
+  std::u16string(u"USR 56K").copy(record.szDeviceName, 7);
+  return record;
+}
+
+inline RasCredentialsRecord Credentials(const std::u16string& user, const std::u16string& password) {
+  RasCredentialsRecord record{};
+  record.dwSize = kRasCredentialsRecordSize;
+  record.dwMask = 3;
+  user.copy(record.szUserName, user.size());
+  password.copy(record.szPassword, password.size());
+  return record;
+}
 
 class FakePhonebook final : public Phonebook {
  public:

@@ -30,10 +30,8 @@ class Counted : public Interface, public FakeShell::Object {
 
 template <typename T, typename... Args>
 T* Keep(FakeShell& shell, Args&&... args) {
-  auto object = std::make_unique<T>(shell, std::forward<Args>(args)...);
-  T* raw = object.get();
-  shell.objects.push_back(std::move(object));
-  return raw;
+  shell.objects.push_back(std::make_unique<T>(shell, std::forward<Args>(args)...));
+  return static_cast<T*>(shell.objects.back().get());
 }
 
 struct FakeAllocator final : Counted<ShellAllocator> {
@@ -121,12 +119,10 @@ FakeShell::~FakeShell() {
   for (const void* block : liveBlocks) delete[] static_cast<const uint8_t*>(block);
 }
 
-std::string FakeShell::FolderListBytes() {
-  return std::string("\x04\x00\xAA\xBB\x05\x00\x01\x02\x03\x00\x00", 11);
-}
+std::string FakeShell::FolderListBytes() { return {"\x04\x00\xAA\xBB\x05\x00\x01\x02\x03\x00\x00", 11}; }
 
 void* FakeShell::AllocateBlock(size_t bytes) {
-  auto* block = new uint8_t[bytes == 0 ? 1 : bytes];
+  auto* block = new uint8_t[bytes + 1];  // never of size 0
   liveBlocks.insert(block);
   return block;
 }
@@ -137,9 +133,7 @@ void FakeShell::FreeBlock(void* block) {
 }
 
 ItemIdList* FakeShell::AllocateList(const std::string& bytes) {
-  auto* list = static_cast<ItemIdList*>(AllocateBlock(bytes.size()));
-  std::memcpy(list, bytes.data(), bytes.size());
-  return list;
+  return static_cast<ItemIdList*>(std::memcpy(AllocateBlock(bytes.size()), bytes.data(), bytes.size()));
 }
 
 ShellAllocator* FakeShell::GetAllocator() {

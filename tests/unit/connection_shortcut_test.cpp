@@ -7,8 +7,8 @@
 
 #include "dialup/connection_item.h"
 #include "dialup/connection_shortcut.h"
+#include "fakes/fake_console.h"
 #include "fakes/fake_shell.h"
-#include "text/console.h"
 
 namespace halvorn {
 namespace {
@@ -18,25 +18,9 @@ using Calls = std::vector<std::string>;
 
 const std::string kError = "Shortcut creation error!\n\n";
 
-// Logs console output into the shell's call log too, to see what comes when.
-class LoggingConsole final : public Utf8Console {
- public:
-  explicit LoggingConsole(FakeShell& shell) : m_shell(shell) {}
-  std::string transcript;
-
- protected:
-  void WriteBytes(std::string_view bytes) override {
-    transcript.append(bytes);
-    m_shell.calls.push_back("print " + std::string(bytes));
-  }
-
- private:
-  FakeShell& m_shell;
-};
-
 // Runs the shortcut for entry and checks that everything taken was given back.
 std::string MakeShortcut(FakeShell& shell, const std::u16string& entry) {
-  LoggingConsole console(shell);
+  testing::FakeConsole console;
   CreateConnectionShortcut(shell, console, u"x.lnk", entry.c_str());
   EXPECT_EQ(shell.liveObjects, 0);
   EXPECT_EQ(shell.badReleases, 0);
@@ -67,13 +51,13 @@ TEST(CreateConnectionShortcutTest, SavesALinkToTheNamedItemOnTheDesktop) {
   EXPECT_EQ(link.showCommand, kShowNormal);
   EXPECT_TRUE(link.remember);
   EXPECT_EQ(link.directory, shell.desktopPath);
-  // The enumeration stops at the match; the line feed comes before the releases.
+  // The enumeration stops at the match.
   EXPECT_EQ(shell.calls,
             (Calls{"InitializeCom", "GetAllocator", "GetConnectionsFolderLocation",
                    "GetDesktopPath", "GetDesktopFolder", "BindToFolder", "EnumerateItems", "Next",
                    "GetDisplayName", "Next", "GetDisplayName", "Alloc", "ChangeCurrentDirectory",
                    "CreateShellLink", "SetIdList", "SetHotkey", "SetShowCommand",
-                   "QueryPersistFile", "Save", "Release persistfile", "Release link", "print \n",
+                   "QueryPersistFile", "Save", "Release persistfile", "Release link",
                    "Release enumerator", "Release allocator", "Release connections",
                    "Release desktop", "UninitializeCom"}));
 }

@@ -85,24 +85,10 @@ TEST_F(CreatePhonebookEntryTest, WritesTheTabledRecordSpeedKeysAndCredentialsInO
   EXPECT_EQ(environment.given, kPhonebookFileName);
   EXPECT_EQ(writer.fileName, environment.expanded);
 
-  RasEntryRecord record{};
-  record.dwSize = 5616;
-  record.dwfOptions = 0x18;
-  record.dwfNetProtocols = 4;
-  record.dwFramingProtocol = 1;
-  record.dwType = 1;
-  record.dwEncryptionType = 3;
-  record.dwfOptions2 = 3;
-  std::u16string(u"5551234").copy(record.szLocalPhoneNumber, 7);
-  std::u16string(u"modem").copy(record.szDeviceType, 5);
-  std::u16string(u"USR 56K").copy(record.szDeviceName, 7);
+  const RasEntryRecord record = testing::TabledEntry();
   ASSERT_EQ(phonebook.recordBytes.size(), sizeof record);
   EXPECT_EQ(std::memcmp(phonebook.recordBytes.data(), &record, sizeof record), 0);
-  RasCredentialsRecord credentials{};
-  credentials.dwSize = 1068;
-  credentials.dwMask = 3;
-  std::u16string(u"alice").copy(credentials.szUserName, 5);
-  std::u16string(u"s3cret").copy(credentials.szPassword, 6);
+  const RasCredentialsRecord credentials = testing::Credentials(u"alice", u"s3cret");
   EXPECT_EQ(std::memcmp(&phonebook.credentials, &credentials, sizeof credentials), 0);
 }
 
@@ -122,57 +108,44 @@ TEST_F(CreatePhonebookEntryTest, RecordSizeFollowsTheServiceWithinSafeBounds) {
   }
 }
 
-TEST_F(CreatePhonebookEntryTest, EarlyFailuresStopWithTheirMessage) {
+TEST_F(CreatePhonebookEntryTest, EveryFailureHasItsResultMessageAndCalls) {
+  const std::string notWritten = "Phonebook file not written: Error = ";
   struct Case {
     bool heapFails;
-    uint32_t validate, set;
+    uint32_t validate, set, expand;
+    std::u16string failKey;
+    uint32_t credentials;
     int32_t result;
-    const char* output;
-    size_t made;  // calls made of kAllCalls, then the free
+    std::string output;
+    size_t made;  // calls made of kAllCalls; after an early stop only the free follows
+    int writes;   // speed keys attempted
   } cases[] = {
-      {true, 0, 0, -3, "HeapAlloc failed", 2},
-      {false, 183, 0, -1, "RasValidateEntryName failed: Error = 183\n", 3},
-      {false, 123, 0, -1, "RasValidateEntryName failed: Error = 123\n", 3},
-      {false, 0, 624, -2, "RasSetEntryProperties failed: Error = 624\n", 4},
-      {false, 0, 0x80070005u, -2, "RasSetEntryProperties failed: Error = -2147024891\n", 4},
+      {true, 0, 0, 0, u"", 0, -3, "HeapAlloc failed", 2, 0},
+      {false, 183, 0, 0, u"", 0, -1, "RasValidateEntryName failed: Error = 183\n", 3, 0},
+      {false, 123, 0, 0, u"", 0, -1, "RasValidateEntryName failed: Error = 123\n", 3, 0},
+      {false, 0, 624, 0, u"", 0, -2, "RasSetEntryProperties failed: Error = 624\n", 4, 0},
+      {false, 0, 0x80070005u, 0, u"", 0, -2, "RasSetEntryProperties failed: Error = -2147024891\n", 4, 0},
+      // Later failures keep what was written; the credential status is passed through.
+      {false, 0, 0, 0, u"", 623, 623, "", 10, 2},
+      {false, 0, 0, 122, u"", 0, -5, notWritten + "122\n", 10, 0},
+      {false, 0, 0, 0, u"PreferredBps", 0, -5, notWritten + "5\n", 10, 1},
+      {false, 0, 0, 0, u"ConnectBps", 0, -5, notWritten + "5\n", 10, 2},
+      {false, 0, 0, 122, u"", 87, 87, notWritten + "122\n", 10, 0},
   };
   for (const Case& c : cases) {
     heap.fails = c.heapFails;
     phonebook.validateStatus = c.validate;
     phonebook.setStatus = c.set;
-    EXPECT_EQ(Run(), c.result) << c.output;
-    EXPECT_EQ(console.transcript, c.output);
-    Log expected(kAllCalls.begin(), kAllCalls.begin() + c.made);
-    if (!c.heapFails) expected.push_back("Free");
-    EXPECT_EQ(log, expected) << c.output;
-  }
-}
-
-TEST_F(CreatePhonebookEntryTest, LaterFailuresKeepWhatWasWritten) {
-  struct Case {
-    uint32_t expandError;
-    std::u16string failKey;
-    uint32_t credentials;
-    int32_t result;
-    const char* output;
-    int writes;
-  } cases[] = {
-      {0, u"", 623, 623, "", 2},  // the credential status is passed through
-      {122, u"", 0, -5, "Phonebook file not written: Error = 122\n", 0},
-      {0, u"PreferredBps", 0, -5, "Phonebook file not written: Error = 5\n", 1},
-      {0, u"ConnectBps", 0, -5, "Phonebook file not written: Error = 5\n", 2},
-      {122, u"", 87, 87, "Phonebook file not written: Error = 122\n", 0},
-  };
-  for (const Case& c : cases) {
-    environment.error = c.expandError;
+    environment.error = c.expand;
     writer.failKey = c.failKey;
     phonebook.credentialsStatus = c.credentials;
     EXPECT_EQ(Run(), c.result) << c.output;
     EXPECT_EQ(console.transcript, c.output);
     Log expected;
     int writes = 0;
-    for (const std::string& call : kAllCalls)
-      if (call.rfind("WriteString", 0) != 0 || writes++ < c.writes) expected.push_back(call);
+    for (size_t i = 0; i < c.made; ++i)
+      if (kAllCalls[i].rfind("WriteString", 0) != 0 || writes++ < c.writes) expected.push_back(kAllCalls[i]);
+    if (c.made < kAllCalls.size() && !c.heapFails) expected.push_back("Free");
     EXPECT_EQ(log, expected) << c.output;
   }
 }

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
+#include <tuple>
 
 #include "dialup/connection_shortcut.h"
 #include "dialup/phonebook_path.h"
@@ -47,23 +47,16 @@ class PosixShellTest : public ::testing::Test {
 
 TEST_F(PosixShellTest, DesktopComesFromXdgThenHome) {
   const std::string tooLong(260, 'd');
-  struct Case {
-    const char *xdg, *home;
-    std::optional<std::u16string> desktop;
-  } cases[] = {
-      {"/x/desk", "/home/a", u"/x/desk"},
-      {"", "/home/a", u"/home/a/Desktop"},
-      {nullptr, "/home/\xc3\xa9", u"/home/\u00e9/Desktop"},
-      {nullptr, nullptr, std::nullopt},
-      {tooLong.c_str(), nullptr, std::nullopt},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(&c - cases);
-    ScopedEnv xdg("XDG_DESKTOP_DIR", c.xdg), home("HOME", c.home);
+  using Case = std::tuple<const char*, const char*, const char16_t*>;  // XDG, HOME, desktop
+  for (const auto& [xdg, home, desktop] :
+       {Case{"/x/desk", "/home/a", u"/x/desk"}, Case{"", "/home/a", u"/home/a/Desktop"},
+        Case{nullptr, "/home/\xc3\xa9", u"/home/\u00e9/Desktop"}, Case{nullptr, nullptr, nullptr},
+        Case{tooLong.c_str(), nullptr, nullptr}}) {
+    ScopedEnv xdgDir("XDG_DESKTOP_DIR", xdg), homeDir("HOME", home);
     char16_t path[kShellTextCapacity];
-    ASSERT_EQ(PosixShell().GetDesktopPath(path), c.desktop.has_value());
-    if (c.desktop) {
-      EXPECT_EQ(std::u16string(path), *c.desktop);
+    ASSERT_EQ(PosixShell().GetDesktopPath(path), desktop != nullptr) << (xdg ? xdg : "-");
+    if (desktop != nullptr) {
+      EXPECT_EQ(std::u16string(path), desktop);
     }
   }
 }
