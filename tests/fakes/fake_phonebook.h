@@ -1,9 +1,7 @@
-// A phonebook service that records what it receives: every call as a line of
-// a shared log, the entry record as the service would read it and the
-// credentials record. Results are set per operation.
+// A phonebook service that records, in a shared log, every call and what it
+// receives (results set per operation); and the records the tool fills in.
 #pragma once
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -13,57 +11,75 @@
 
 namespace halvorn::testing {
 
+// The entry record with the field values the tool sets.
+inline RasEntryRecord TabledEntry(const std::u16string& phoneNumber = u"5551234") {
+  RasEntryRecord record{};
+  record.dwSize = kRasEntryRecordSize;
+  record.dwfOptions = 0x18;
+  record.dwfNetProtocols = 4;
+  record.dwFramingProtocol = 1;
+  record.dwType = 1;
+  record.dwEncryptionType = 3;
+  record.dwfOptions2 = 3;
+  phoneNumber.copy(record.szLocalPhoneNumber, phoneNumber.size());
+  std::u16string(u"modem").copy(record.szDeviceType, 5);
+  std::u16string(u"USR 56K").copy(record.szDeviceName, 7);
+  return record;
+}
+
+inline RasCredentialsRecord Credentials(const std::u16string& user, const std::u16string& password) {
+  RasCredentialsRecord record{};
+  record.dwSize = kRasCredentialsRecordSize;
+  record.dwMask = 3;
+  user.copy(record.szUserName, user.size());
+  password.copy(record.szPassword, password.size());
+  return record;
+}
+
 class FakePhonebook final : public Phonebook {
  public:
   explicit FakePhonebook(std::vector<std::string>& log) : m_log(log) {}
 
   uint32_t reportedSize = kRasEntryRecordSize;
-  uint32_t validateStatus = 0;
-  uint32_t setStatus = 0;
-  uint32_t credentialsStatus = 0;
-  uint32_t getStatus = 0;
+  uint32_t validateStatus = 0, setStatus = 0, credentialsStatus = 0, getStatus = 0;
 
-  // What the service saw.
   std::vector<uint8_t> recordBytes;  // the whole block given to SetEntryProperties
   RasEntryRecord record{};           // its first bytes, as the record layout
   RasCredentialsRecord credentials{};
-  uint32_t getSize = 0;              // the buffer size given to GetEntryProperties
-  uint32_t getDeclaredSize = 0;      // dwSize of that buffer
+  uint32_t getDeclaredSize = 0;  // dwSize of the block given to GetEntryProperties
 
   uint32_t QueryEntrySize(uint32_t& size) override {
     m_log.push_back("QueryEntrySize " + std::to_string(size));
     size = reportedSize;
     return kErrorBufferTooSmall;
   }
-  uint32_t ValidateEntryName(const char16_t* entryName) override {
-    m_log.push_back("ValidateEntryName " + EncodeUtf8(entryName));
+  uint32_t ValidateEntryName(const char16_t* name) override {
+    Log("ValidateEntryName", name);
     return validateStatus;
   }
-  uint32_t SetEntryProperties(const char16_t* entryName, const void* block,
-                              uint32_t size) override {
-    m_log.push_back("SetEntryProperties " + EncodeUtf8(entryName) + " " + std::to_string(size));
-    const auto* bytes = static_cast<const uint8_t*>(block);
-    recordBytes.assign(bytes, bytes + size);
-    std::memcpy(&record, bytes, std::min<size_t>(size, sizeof record));
+  uint32_t SetEntryProperties(const char16_t* name, const void* block, uint32_t size) override {
+    Log("SetEntryProperties", name, std::to_string(size).c_str());
+    recordBytes.assign(static_cast<const uint8_t*>(block), static_cast<const uint8_t*>(block) + size);
+    std::memcpy(&record, block, size < sizeof record ? size : sizeof record);
     return setStatus;
   }
-  uint32_t SetCredentials(const char16_t* entryName,
-                          const RasCredentialsRecord& given) override {
-    m_log.push_back("SetCredentials " + EncodeUtf8(entryName));
+  uint32_t SetCredentials(const char16_t* name, const RasCredentialsRecord& given) override {
+    Log("SetCredentials", name);
     credentials = given;
     return credentialsStatus;
   }
-  uint32_t GetEntryProperties(const char16_t* entryName, void* block, uint32_t& size) override {
-    m_log.push_back("GetEntryProperties " + EncodeUtf8(entryName) + " " + std::to_string(size));
-    getSize = size;
+  uint32_t GetEntryProperties(const char16_t* name, void* block, uint32_t& size) override {
+    Log("GetEntryProperties", name, std::to_string(size).c_str());
     std::memcpy(&getDeclaredSize, block, sizeof getDeclaredSize);
-    // A service fills the whole buffer it was told about: a short block shows
-    // up under the sanitizers.
-    std::memset(block, 0xAB, size);
+    std::memset(block, 0xAB, size);  // a short block shows up under the sanitizers
     return getStatus;
   }
 
  private:
+  void Log(const char* call, const char16_t* name, const char* size = nullptr) {
+    m_log.push_back(call + (" " + EncodeUtf8(name)) + (size ? std::string(" ") + size : ""));
+  }
+
   std::vector<std::string>& m_log;
 };
 

@@ -12,21 +12,14 @@ namespace halvorn::testing {
 class FakeProcessHeap final : public ProcessHeap {
  public:
   explicit FakeProcessHeap(std::vector<std::string>& log) : m_log(log) {}
-
   bool fails = false;
   int liveBlocks = 0;
 
   void* AllocateZeroed(size_t bytes) override {
     m_log.push_back("AllocateZeroed " + std::to_string(bytes));
-    if (fails) return nullptr;
-    ++liveBlocks;
-    return std::calloc(1, bytes);
+    return fails ? nullptr : (++liveBlocks, std::calloc(1, bytes));
   }
-  void Free(void* block) override {
-    m_log.push_back("Free");
-    --liveBlocks;
-    std::free(block);
-  }
+  void Free(void* block) override { m_log.push_back("Free"), --liveBlocks, std::free(block); }
 
  private:
   std::vector<std::string>& m_log;

@@ -1,6 +1,6 @@
 // A shell that keeps count: every object it hands out, every list block it
-// allocates, every COM bracket, and a log of the calls made, in order. One
-// operation can be made to fail; items are named by itemNames.
+// allocates, every COM bracket, and a log of the calls made, in order. The call
+// named by `fault` fails; the connections folder holds itemNames.
 #pragma once
 
 #include <memory>
@@ -12,96 +12,53 @@
 
 namespace halvorn::testing {
 
-enum class ShellFault {
-  kNone,
-  kGetAllocator,
-  kFolderLocation,
-  kDesktopPath,
-  kDesktopFolder,
-  kBindToFolder,
-  kEnumerateItems,
-  kAlloc,
-  kChangeDirectory,
-  kCreateShellLink,
-  kSetIdList,
-  kSetHotkey,
-  kSetShowCommand,
-  kQueryPersistFile,
-  kSave,
-};
-
 struct SavedLink {
-  std::u16string fileName;
-  std::string target;  // the list's bytes, terminator included
+  std::u16string fileName, directory;  // directory: the current one at the save
+  std::string target;                  // the list's bytes, terminator included
   uint16_t hotkey = 0xFFFF;
   int32_t showCommand = -1;
   bool remember = false;
-  std::u16string directory;  // current directory at the save
 };
 
 class FakeShell final : public ShellApi {
  public:
-  FakeShell();
   ~FakeShell() override;
 
-  // Set up by the test.
-  ShellFault fault = ShellFault::kNone;
+  std::string fault;
   std::vector<std::u16string> itemNames;
   std::set<size_t> unreadableItems;  // positions in itemNames whose name cannot be read
-  std::u16string desktopPath = u"/home/alice/Desktop";
+  std::u16string desktopPath = u"/home/alice/Desktop", currentDirectory = u"/start";
 
-  // Seen by the test.
   std::vector<std::string> calls;
-  int comDepth = 0;
-  int comInitializations = 0;
-  int liveObjects = 0;
-  int badReleases = 0;  // releases of objects already released
+  int comDepth = 0, comInitializations = 0, liveObjects = 0;
+  int badReleases = 0, badFrees = 0;  // second releases; frees of blocks not ours or gone
   std::set<const void*> liveBlocks;
-  int badFrees = 0;  // frees of blocks not allocated here, or freed twice
-  std::u16string currentDirectory = u"/start";
   std::vector<SavedLink> saved;
 
-  static std::string FolderListBytes();  // what GetConnectionsFolderLocation returns
-  static std::string ItemBytes(const std::u16string& name);  // an enumerated item's list
+  // Objects live as long as the shell, so a second release is counted, not a crash.
+  struct Object {
+    virtual ~Object() = default;
+  };
+  std::vector<std::unique_ptr<Object>> objects;
 
-  // Allocator side, shared by the objects.
+  static std::string FolderListBytes();  // what GetConnectionsFolderLocation returns
+  // Logs the call; true when it is the one made to fail.
+  bool Fails(const std::string& call) {
+    calls.push_back(call);
+    return call == fault;
+  }
   void* AllocateBlock(size_t bytes);
   void FreeBlock(void* block);
   ItemIdList* AllocateList(const std::string& bytes);
 
-  void InitializeCom() override;
-  void UninitializeCom() override;
+  void InitializeCom() override { Fails("InitializeCom"), ++comDepth, ++comInitializations; }
+  void UninitializeCom() override { Fails("UninitializeCom"), --comDepth; }
   ShellAllocator* GetAllocator() override;
   ItemIdList* GetConnectionsFolderLocation() override;
   bool GetDesktopPath(char16_t (&path)[kShellTextCapacity]) override;
   ShellFolder* GetDesktopFolder() override;
   bool ChangeCurrentDirectory(const char16_t* path) override;
   ShellLink* CreateShellLink() override;
-
-  // Objects live until the shell goes, so a double release is seen, not a crash.
-  template <typename T, typename... Args>
-  T* Keep(Args&&... args) {
-    auto object = std::make_unique<T>(*this, std::forward<Args>(args)...);
-    T* raw = object.get();
-    m_objects.push_back(std::move(object));
-    ++liveObjects;
-    return raw;
-  }
-
-  class Object {
-   public:
-    Object(FakeShell& shell, std::string name) : m_shell(shell), m_name(std::move(name)) {}
-    virtual ~Object() = default;
-    void ReleaseOnce();
-
-   protected:
-    FakeShell& m_shell;
-    std::string m_name;
-    bool m_bReleased = false;
-  };
-
- private:
-  std::vector<std::unique_ptr<Object>> m_objects;
 };
 
 }  // namespace halvorn::testing

@@ -2,14 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "dialup/item_id_list.h"
 #include "fakes/fake_shell.h"
 
 namespace halvorn {
 namespace {
-
-using testing::FakeShell;
 
 const ItemIdList* Bytes(const std::string& list) {
   return reinterpret_cast<const ItemIdList*>(list.data());
@@ -21,68 +20,42 @@ const std::string kOneItem("\x03\x00\x7F\x00\x00", 5);
 const std::string kLongItem = std::string("\x02\x01", 2) + std::string(0x100, 'x') + kEmpty;
 const std::string kThreeItems("\x04\x00\xAA\xBB\x02\x00\x05\x00\x01\x02\x03\x00\x00", 13);
 
-TEST(IdListSizeTest, CountsItemsAndTerminator) {
+TEST(ItemIdListTest, SizeCountsItemsAndTerminator) {
   EXPECT_EQ(IdListSize(nullptr), 0u);
-  EXPECT_EQ(IdListSize(Bytes(kEmpty)), 2u);
-  EXPECT_EQ(IdListSize(Bytes(kOneItem)), 5u);
-  EXPECT_EQ(IdListSize(Bytes(kLongItem)), 0x104u);
-  EXPECT_EQ(IdListSize(Bytes(kThreeItems)), 13u);
+  for (const std::string& list : {kEmpty, kOneItem, kLongItem, kThreeItems})
+    EXPECT_EQ(IdListSize(Bytes(list)), list.size());
 }
 
-class CombineIdListsTest : public ::testing::Test {
- protected:
-  FakeShell m_shell;
-  ShellAllocator* m_pAllocator = m_shell.GetAllocator();
-  ~CombineIdListsTest() override { m_pAllocator->Release(); }
+TEST(ItemIdListTest, CombineMakesANewBlockOrGivesTheFirstOrNone) {
+  testing::FakeShell shell;
+  ShellAllocator& allocator = *shell.GetAllocator();
+  EXPECT_EQ(CombineIdLists(allocator, nullptr, Bytes(kOneItem)), nullptr);
+  EXPECT_EQ(CombineIdLists(allocator, nullptr, nullptr), nullptr);
+  ItemIdList* first = shell.AllocateList(kThreeItems);
+  EXPECT_EQ(CombineIdLists(allocator, first, nullptr), first);  // itself, nothing allocated
+  EXPECT_EQ(shell.liveBlocks.size(), 1u);
+  allocator.Free(first);
 
-  ItemIdList* Owned(const std::string& bytes) { return m_shell.AllocateList(bytes); }
-};
-
-TEST_F(CombineIdListsTest, NoFirstListGivesNone) {
-  EXPECT_EQ(CombineIdLists(*m_pAllocator, nullptr, Bytes(kOneItem)), nullptr);
-  EXPECT_EQ(CombineIdLists(*m_pAllocator, nullptr, nullptr), nullptr);
-  EXPECT_TRUE(m_shell.liveBlocks.empty());
-}
-
-TEST_F(CombineIdListsTest, NoSecondListGivesTheFirstItself) {
-  ItemIdList* first = Owned(kThreeItems);
-  EXPECT_EQ(CombineIdLists(*m_pAllocator, first, nullptr), first);
-  EXPECT_EQ(m_shell.liveBlocks.size(), 1u);  // nothing new allocated
-  m_pAllocator->Free(first);
-}
-
-TEST_F(CombineIdListsTest, ConcatenatesIntoANewBlock) {
-  struct Case {
-    const char* name;
-    std::string first, second, combined;
-  } cases[] = {
-      {"empty + empty", kEmpty, kEmpty, kEmpty},
-      {"empty + items", kEmpty, kThreeItems, kThreeItems},
-      {"items + empty", kThreeItems, kEmpty, kThreeItems},
-      {"items + item", kThreeItems, kOneItem, kThreeItems.substr(0, 11) + kOneItem},
-      {"long + items", kLongItem, kThreeItems, kLongItem.substr(0, 0x102) + kThreeItems},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    ItemIdList* first = Owned(c.first);
-    ItemIdList* combined = CombineIdLists(*m_pAllocator, first, Bytes(c.second));
-    ASSERT_NE(combined, nullptr);
+  for (const auto& [one, two, both] : {std::tuple{kEmpty, kEmpty, kEmpty},
+                                       {kEmpty, kThreeItems, kThreeItems},
+                                       {kThreeItems, kEmpty, kThreeItems},
+                                       {kThreeItems, kOneItem, kThreeItems.substr(0, 11) + kOneItem},
+                                       {kLongItem, kThreeItems, kLongItem.substr(0, 0x102) + kThreeItems}}) {
+    first = shell.AllocateList(one);
+    ItemIdList* combined = CombineIdLists(allocator, first, Bytes(two));
     ASSERT_NE(combined, first);
-    EXPECT_EQ(IdListSize(combined), c.combined.size());
-    EXPECT_EQ(std::string(reinterpret_cast<char*>(combined), c.combined.size()), c.combined);
-    m_pAllocator->Free(combined);
-    m_pAllocator->Free(first);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(combined), IdListSize(combined)), both);
+    allocator.Free(combined);
+    allocator.Free(first);
   }
-  EXPECT_TRUE(m_shell.liveBlocks.empty());
-  EXPECT_EQ(m_shell.badFrees, 0);
-}
 
-TEST_F(CombineIdListsTest, FailedAllocationGivesNone) {
-  ItemIdList* first = Owned(kThreeItems);
-  m_shell.fault = testing::ShellFault::kAlloc;
-  EXPECT_EQ(CombineIdLists(*m_pAllocator, first, Bytes(kOneItem)), nullptr);
-  m_pAllocator->Free(first);
-  EXPECT_TRUE(m_shell.liveBlocks.empty());
+  shell.fault = "Alloc";
+  first = shell.AllocateList(kThreeItems);
+  EXPECT_EQ(CombineIdLists(allocator, first, Bytes(kOneItem)), nullptr);
+  allocator.Free(first);
+  EXPECT_TRUE(shell.liveBlocks.empty());
+  EXPECT_EQ(shell.badFrees, 0);
+  allocator.Release();
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
+// Creating and reading a phonebook entry against fake services that log every
+// call in one shared, ordered log.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dialup/phonebook_entry.h"
@@ -15,37 +18,21 @@
 namespace halvorn {
 namespace {
 
-using testing::FakeConsole;
-using testing::FakeEnvironment;
-using testing::FakePhonebook;
-using testing::FakeProcessHeap;
 using Log = std::vector<std::string>;
 
-class LoggingProfileWriter final : public ProfileWriter {
+// The profile writer (failing at failKey) and the shortcut maker, both logging.
+class LoggingWriterAndShortcuts final : public ProfileWriter, public ShortcutMaker {
  public:
-  explicit LoggingProfileWriter(Log& log) : m_log(log) {}
-  std::u16string failKey;
-  uint32_t failureCode = 5;
-  std::u16string fileName;
+  explicit LoggingWriterAndShortcuts(Log& log) : m_log(log) {}
+  std::u16string failKey, fileName;
 
   bool WriteString(const char16_t* section, const char16_t* key, const char16_t* value,
                    const char16_t* file) override {
-    m_log.push_back("WriteString " + EncodeUtf8(section) + " " + EncodeUtf8(key) + "=" +
-                    EncodeUtf8(value));
+    m_log.push_back("WriteString " + EncodeUtf8(section) + " " + EncodeUtf8(key) + "=" + EncodeUtf8(value));
     fileName = file;
-    m_dwError = failKey == key ? failureCode : 0;
-    return m_dwError == 0;
+    return failKey != key;
   }
-  uint32_t LastError() override { return m_dwError; }
-
- private:
-  Log& m_log;
-  uint32_t m_dwError = 0;
-};
-
-class LoggingShortcutMaker final : public ShortcutMaker {
- public:
-  explicit LoggingShortcutMaker(Log& log) : m_log(log) {}
+  uint32_t LastError() override { return 5; }
   void CreateShortcut(const char16_t* linkFileName, const char16_t* entryName) override {
     m_log.push_back("CreateShortcut " + EncodeUtf8(linkFileName) + " " + EncodeUtf8(entryName));
   }
@@ -55,194 +42,124 @@ class LoggingShortcutMaker final : public ShortcutMaker {
 };
 
 struct Operands {
-  std::u16string connection = u"Office";
-  std::u16string modem = u"USR 56K";
-  std::u16string phoneNumber = u"5551234";
-  std::u16string user = u"alice";
-  std::u16string password = u"s3cret";
-  std::u16string baudRate = u"57600";
-  bool wantShortcut = false;
+  std::u16string connection = u"Office", modem = u"USR 56K", phoneNumber = u"5551234",
+                 user = u"alice", password = u"s3cret", baudRate = u"57600";
+  bool wantShortcut = true;
 };
+
+// Every call of a run with a shortcut that goes well.
+const Log kAllCalls = {"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office",
+                       "SetEntryProperties Office 5616", "ExpandInPlace 260",
+                       "WriteString Office PreferredBps=57600", "WriteString Office ConnectBps=57600",
+                       "SetCredentials Office", "CreateShortcut Office.lnk Office", "Free"};
 
 class CreatePhonebookEntryTest : public ::testing::Test {
  protected:
-  int32_t Run(const Operands& operands = Operands()) {
-    DialupServices services{console, phonebook, environment, heap, profileWriter, shortcuts};
+  int32_t Run(const Operands& o = Operands()) {
+    log.clear();
+    console.transcript.clear();
+    DialupServices services{console, phonebook, environment, heap, writer, writer};
     const int32_t result = CreatePhonebookEntry(
-        services, WideString(operands.connection), WideString(operands.modem),
-        WideString(operands.phoneNumber), WideString(operands.user),
-        WideString(operands.password), WideString(operands.baudRate), operands.wantShortcut);
+        services, WideString(o.connection), WideString(o.modem), WideString(o.phoneNumber),
+        WideString(o.user), WideString(o.password), WideString(o.baudRate), o.wantShortcut);
     EXPECT_EQ(heap.liveBlocks, 0) << "the entry record is freed on every path";
     return result;
   }
 
   Log log;
-  FakeConsole console;
-  FakePhonebook phonebook{log};
-  FakeEnvironment environment{log};
-  FakeProcessHeap heap{log};
-  LoggingProfileWriter profileWriter{log};
-  LoggingShortcutMaker shortcuts{log};
+  testing::FakeConsole console;
+  testing::FakePhonebook phonebook{log};
+  testing::FakeEnvironment environment{log};
+  testing::FakeProcessHeap heap{log};
+  LoggingWriterAndShortcuts writer{log};
 };
 
-TEST_F(CreatePhonebookEntryTest, WritesEntrySpeedKeysAndCredentialsInOrder) {
-  EXPECT_EQ(Run(), 0);
+TEST_F(CreatePhonebookEntryTest, WritesTheTabledRecordSpeedKeysAndCredentialsInOrder) {
+  Operands operands;
+  operands.wantShortcut = false;
+  EXPECT_EQ(Run(operands), 0);
   EXPECT_EQ(console.transcript, "");
-  EXPECT_EQ(log, (Log{"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office",
-                      "SetEntryProperties Office 5616", "ExpandInPlace 260",
-                      "WriteString Office PreferredBps=57600", "WriteString Office ConnectBps=57600",
-                      "SetCredentials Office", "Free"}));
+  Log expected = kAllCalls;
+  expected.erase(expected.end() - 2);
+  EXPECT_EQ(log, expected);
   EXPECT_EQ(environment.given, kPhonebookFileName);
-  EXPECT_EQ(profileWriter.fileName, environment.expanded);
-}
+  EXPECT_EQ(writer.fileName, environment.expanded);
 
-TEST_F(CreatePhonebookEntryTest, RecordHoldsExactlyTheTabledFields) {
-  ASSERT_EQ(Run(), 0);
-  RasEntryRecord expected{};
-  expected.dwSize = 5616;
-  expected.dwfOptions = 0x18;
-  expected.dwfNetProtocols = 4;
-  expected.dwFramingProtocol = 1;
-  expected.dwType = 1;
-  expected.dwEncryptionType = 3;
-  expected.dwfOptions2 = 3;
-  std::u16string(u"5551234").copy(expected.szLocalPhoneNumber, 7);
-  std::u16string(u"modem").copy(expected.szDeviceType, 5);
-  std::u16string(u"USR 56K").copy(expected.szDeviceName, 7);
-  ASSERT_EQ(phonebook.recordBytes.size(), sizeof expected);
-  EXPECT_EQ(std::memcmp(phonebook.recordBytes.data(), &expected, sizeof expected), 0);
-
-  RasCredentialsRecord credentials{};
-  credentials.dwSize = 1068;
-  credentials.dwMask = 3;
-  std::u16string(u"alice").copy(credentials.szUserName, 5);
-  std::u16string(u"s3cret").copy(credentials.szPassword, 6);
+  const RasEntryRecord record = testing::TabledEntry();
+  ASSERT_EQ(phonebook.recordBytes.size(), sizeof record);
+  EXPECT_EQ(std::memcmp(phonebook.recordBytes.data(), &record, sizeof record), 0);
+  const RasCredentialsRecord credentials = testing::Credentials(u"alice", u"s3cret");
   EXPECT_EQ(std::memcmp(&phonebook.credentials, &credentials, sizeof credentials), 0);
 }
 
 TEST_F(CreatePhonebookEntryTest, RecordSizeFollowsTheServiceWithinSafeBounds) {
-  struct Case {
-    uint32_t reported;
-    uint32_t allocated;  // also dwSize and the size passed on
-  };
-  for (const Case& c : {Case{0, 5616}, Case{100, 5616}, Case{kRasEntryMinimumSize - 1, 5616},
-                        Case{kRasEntryMinimumSize, kRasEntryMinimumSize}, Case{8000, 8000}}) {
-    log.clear();
-    phonebook.reportedSize = c.reported;
+  const std::pair<uint32_t, uint32_t> cases[] = {  // reported; allocated, dwSize and size passed
+      {0, 5616}, {100, 5616}, {kRasEntryMinimumSize - 1, 5616},
+      {kRasEntryMinimumSize, kRasEntryMinimumSize}, {8000, 8000}};
+  for (const auto& [reported, allocated] : cases) {
+    phonebook.reportedSize = reported;
     EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(log[1], "AllocateZeroed " + std::to_string(c.allocated)) << c.reported;
-    EXPECT_EQ(phonebook.recordBytes.size(), c.allocated);
-    EXPECT_EQ(phonebook.record.dwSize, c.allocated);
+    EXPECT_EQ(log[1], "AllocateZeroed " + std::to_string(allocated)) << reported;
+    EXPECT_EQ(phonebook.recordBytes.size(), allocated);
+    EXPECT_EQ(phonebook.record.dwSize, allocated);
     EXPECT_EQ(phonebook.record.dwfOptions2, 3u);
     for (size_t i = sizeof(RasEntryRecord); i < phonebook.recordBytes.size(); ++i)
       ASSERT_EQ(phonebook.recordBytes[i], 0) << "byte " << i << " of a larger record";
   }
 }
 
-TEST_F(CreatePhonebookEntryTest, EarlyFailuresStopWithTheirMessage) {
+TEST_F(CreatePhonebookEntryTest, EveryFailureHasItsResultMessageAndCalls) {
+  const std::string notWritten = "Phonebook file not written: Error = ";
   struct Case {
-    const char* name;
     bool heapFails;
-    uint32_t validate, set;
-    int32_t result;
-    const char* output;
-    Log calls;
-  };
-  const Case cases[] = {
-      {"heap", true, 0, 0, -3, "HeapAlloc failed", {"QueryEntrySize 0", "AllocateZeroed 5616"}},
-      {"name taken", false, 183, 0, -1, "RasValidateEntryName failed: Error = 183\n",
-       {"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office", "Free"}},
-      {"name malformed", false, 123, 0, -1, "RasValidateEntryName failed: Error = 123\n",
-       {"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office", "Free"}},
-      {"entry not written", false, 0, 624, -2, "RasSetEntryProperties failed: Error = 624\n",
-       {"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office",
-        "SetEntryProperties Office 5616", "Free"}},
-      {"negative code", false, 0, 0x80070005u, -2,
-       "RasSetEntryProperties failed: Error = -2147024891\n",
-       {"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office",
-        "SetEntryProperties Office 5616", "Free"}},
-  };
-  for (const Case& c : cases) {
-    log.clear();
-    console.transcript.clear();
-    heap.fails = c.heapFails;
-    phonebook.validateStatus = c.validate;
-    phonebook.setStatus = c.set;
-    Operands operands;
-    operands.wantShortcut = true;  // never made when the entry is not written
-    EXPECT_EQ(Run(operands), c.result) << c.name;
-    EXPECT_EQ(console.transcript, c.output) << c.name;
-    EXPECT_EQ(log, c.calls) << c.name;
-  }
-}
-
-TEST_F(CreatePhonebookEntryTest, LaterFailuresKeepWhatWasWritten) {
-  struct Case {
-    const char* name;
-    uint32_t expandError;
+    uint32_t validate, set, expand;
     std::u16string failKey;
     uint32_t credentials;
     int32_t result;
-    const char* output;
-    int writes;
-  };
-  const Case cases[] = {
-      {"credentials refused", 0, u"", 623, 623, "", 2},
-      {"expansion failed", 122, u"", 0, -5, "Phonebook file not written: Error = 122\n", 0},
-      {"first key refused", 0, u"PreferredBps", 0, -5,
-       "Phonebook file not written: Error = 5\n", 1},
-      {"second key refused", 0, u"ConnectBps", 0, -5,
-       "Phonebook file not written: Error = 5\n", 2},
-      {"both failed: credential status wins", 122, u"", 87, 87,
-       "Phonebook file not written: Error = 122\n", 0},
+    std::string output;
+    size_t made;  // calls made of kAllCalls; after an early stop only the free follows
+    int writes;   // speed keys attempted
+  } cases[] = {
+      {true, 0, 0, 0, u"", 0, -3, "HeapAlloc failed", 2, 0},
+      {false, 183, 0, 0, u"", 0, -1, "RasValidateEntryName failed: Error = 183\n", 3, 0},
+      {false, 123, 0, 0, u"", 0, -1, "RasValidateEntryName failed: Error = 123\n", 3, 0},
+      {false, 0, 624, 0, u"", 0, -2, "RasSetEntryProperties failed: Error = 624\n", 4, 0},
+      {false, 0, 0x80070005u, 0, u"", 0, -2, "RasSetEntryProperties failed: Error = -2147024891\n", 4, 0},
+      // Later failures keep what was written; the credential status is passed through.
+      {false, 0, 0, 0, u"", 623, 623, "", 10, 2},
+      {false, 0, 0, 122, u"", 0, -5, notWritten + "122\n", 10, 0},
+      {false, 0, 0, 0, u"PreferredBps", 0, -5, notWritten + "5\n", 10, 1},
+      {false, 0, 0, 0, u"ConnectBps", 0, -5, notWritten + "5\n", 10, 2},
+      {false, 0, 0, 122, u"", 87, 87, notWritten + "122\n", 10, 0},
   };
   for (const Case& c : cases) {
-    log.clear();
-    console.transcript.clear();
-    environment.error = c.expandError;
-    profileWriter.failKey = c.failKey;
+    heap.fails = c.heapFails;
+    phonebook.validateStatus = c.validate;
+    phonebook.setStatus = c.set;
+    environment.error = c.expand;
+    writer.failKey = c.failKey;
     phonebook.credentialsStatus = c.credentials;
-    Operands operands;
-    operands.wantShortcut = true;
-    EXPECT_EQ(Run(operands), c.result) << c.name;
-    EXPECT_EQ(console.transcript, c.output) << c.name;
+    EXPECT_EQ(Run(), c.result) << c.output;
+    EXPECT_EQ(console.transcript, c.output);
+    Log expected;
     int writes = 0;
-    for (const std::string& call : log) writes += call.rfind("WriteString", 0) == 0;
-    EXPECT_EQ(writes, c.writes) << c.name;
-    // Credentials and the shortcut still come, in this order, before the free.
-    ASSERT_GE(log.size(), 3u);
-    EXPECT_EQ(log[log.size() - 3], "SetCredentials Office") << c.name;
-    EXPECT_EQ(log[log.size() - 2], "CreateShortcut Office.lnk Office") << c.name;
-    EXPECT_EQ(log.back(), "Free") << c.name;
+    for (size_t i = 0; i < c.made; ++i)
+      if (kAllCalls[i].rfind("WriteString", 0) != 0 || writes++ < c.writes) expected.push_back(kAllCalls[i]);
+    if (c.made < kAllCalls.size() && !c.heapFails) expected.push_back("Free");
+    EXPECT_EQ(log, expected) << c.output;
   }
 }
 
-TEST_F(CreatePhonebookEntryTest, ShortcutOnlyWhenAsked) {
-  Operands operands;
-  EXPECT_EQ(Run(operands), 0);
-  for (const std::string& call : log) EXPECT_EQ(call.find("CreateShortcut"), std::string::npos);
-  log.clear();
-  operands.wantShortcut = true;
-  operands.connection = u"Dial Home";
-  EXPECT_EQ(Run(operands), 0);
-  EXPECT_EQ(log[log.size() - 2], "CreateShortcut Dial Home.lnk Dial Home");
-}
-
 TEST_F(CreatePhonebookEntryTest, OnlyALoneDashStoresEmptyCredentials) {
-  struct Case {
-    std::u16string user;
-    std::u16string storedUser;
-    std::u16string storedPassword;
-  };
-  for (const Case& c : {Case{u"-", u"", u""}, Case{u"--", u"--", u"pw"}, Case{u"-x", u"-x", u"pw"},
-                        Case{u"", u"", u"pw"}}) {
+  for (const auto& [user, storedUser, storedPassword] :
+       {std::tuple{u"-", u"", u""}, {u"--", u"--", u"pw"}, {u"-x", u"-x", u"pw"}, {u"", u"", u"pw"}}) {
     Operands operands;
-    operands.user = c.user;
+    operands.user = user;
     operands.password = u"pw";
     EXPECT_EQ(Run(operands), 0);
     EXPECT_EQ(phonebook.credentials.dwMask, 3u);
-    EXPECT_EQ(std::u16string(phonebook.credentials.szUserName), c.storedUser);
-    EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), c.storedPassword);
+    EXPECT_EQ(std::u16string(phonebook.credentials.szUserName), storedUser);
+    EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), storedPassword);
     EXPECT_EQ(phonebook.credentials.szDomain[0], u'\0');
   }
 }
@@ -252,72 +169,41 @@ TEST_F(CreatePhonebookEntryTest, OverlongOperandsAreRefusedBeforeAnything) {
     std::u16string Operands::*field;
     size_t longest;  // characters that still fit
     const char* name;
-  };
-  for (const Case& c : {Case{&Operands::connection, 256, "connection"},
-                        Case{&Operands::modem, 127, "modem"},
-                        Case{&Operands::phoneNumber, 127, "phonenumber"},
-                        Case{&Operands::user, 256, "user"},
-                        Case{&Operands::password, 256, "password"}}) {
+  } cases[] = {{&Operands::connection, 256, "connection"}, {&Operands::modem, 127, "modem"},
+               {&Operands::phoneNumber, 127, "phonenumber"}, {&Operands::user, 256, "user"},
+               {&Operands::password, 256, "password"}};
+  Operands longest;
+  for (const Case& c : cases) {
+    longest.*c.field = std::u16string(c.longest, u'7');
     Operands operands;
-    operands.*c.field = std::u16string(c.longest, u'7');
-    log.clear();
-    console.transcript.clear();
-    EXPECT_EQ(Run(operands), 0) << c.name;
-
     operands.*c.field = std::u16string(c.longest + 1, u'7');
-    log.clear();
     EXPECT_EQ(Run(operands), -4) << c.name;
     EXPECT_EQ(console.transcript, std::string("Argument too long: ") + c.name + "\n");
     EXPECT_TRUE(log.empty()) << c.name;
   }
+  // All at their longest arrive whole.
+  ASSERT_EQ(Run(longest), 0);
+  EXPECT_EQ(std::u16string(phonebook.record.szDeviceName), longest.modem);
+  EXPECT_EQ(std::u16string(phonebook.record.szLocalPhoneNumber), longest.phoneNumber);
+  EXPECT_EQ(std::u16string(phonebook.credentials.szUserName), longest.user);
+  EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), longest.password);
+  EXPECT_EQ(log[log.size() - 2], "CreateShortcut " + std::string(256, '7') + ".lnk " + std::string(256, '7'));
   // The password is not read at all when the user is "-".
-  Operands operands;
-  operands.user = u"-";
-  operands.password = std::u16string(5000, u'x');
-  EXPECT_EQ(Run(operands), 0);
-}
-
-TEST_F(CreatePhonebookEntryTest, LongestOperandsArriveWhole) {
-  Operands operands;
-  operands.connection = std::u16string(256, u'c');
-  operands.modem = std::u16string(127, u'm');
-  operands.phoneNumber = std::u16string(127, u'9');
-  operands.user = std::u16string(256, u'u');
-  operands.password = std::u16string(256, u'p');
-  operands.wantShortcut = true;
-  ASSERT_EQ(Run(operands), 0);
-  EXPECT_EQ(std::u16string(phonebook.record.szDeviceName), operands.modem);
-  EXPECT_EQ(std::u16string(phonebook.record.szLocalPhoneNumber), operands.phoneNumber);
-  EXPECT_EQ(std::u16string(phonebook.credentials.szUserName), operands.user);
-  EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), operands.password);
-  EXPECT_EQ(log[log.size() - 2], "CreateShortcut " + std::string(256, 'c') + ".lnk " +
-                                     std::string(256, 'c'));
-}
-
-TEST_F(CreatePhonebookEntryTest, BaudRateTextGoesUnchangedToBothKeys) {
-  Operands operands;
-  operands.baudRate = u"fast, please";
-  EXPECT_EQ(Run(operands), 0);
-  EXPECT_EQ(log[5], "WriteString Office PreferredBps=fast, please");
-  EXPECT_EQ(log[6], "WriteString Office ConnectBps=fast, please");
+  longest.user = u"-";
+  longest.password = std::u16string(5000, u'x');
+  EXPECT_EQ(Run(longest), 0);
 }
 
 TEST(ReadPhonebookEntry, PassesTheStatusAndNeverOverflows) {
-  struct Case {
-    uint32_t reported;
-    uint32_t status;
-    uint32_t size;  // buffer size and dwSize as the service receives them
-  };
-  for (const Case& c : {Case{5616, 0, 5616}, Case{5616, 623, 5616}, Case{0, 632, 5616},
-                        Case{9000, 0, 9000}}) {
+  for (const auto& [reported, status, size] : {std::tuple{5616u, 0u, 5616u}, {5616u, 623u, 5616u},
+                                               {0u, 632u, 5616u}, {9000u, 0u, 9000u}}) {
     Log log;
-    FakePhonebook phonebook(log);
-    phonebook.reportedSize = c.reported;
-    phonebook.getStatus = c.status;
-    EXPECT_EQ(ReadPhonebookEntry(phonebook, WideString(u"Office")),
-              static_cast<int32_t>(c.status));
-    EXPECT_EQ(log, (Log{"QueryEntrySize 0", "GetEntryProperties Office " + std::to_string(c.size)}));
-    EXPECT_EQ(phonebook.getDeclaredSize, c.size);
+    testing::FakePhonebook phonebook(log);
+    phonebook.reportedSize = reported;
+    phonebook.getStatus = status;
+    EXPECT_EQ(ReadPhonebookEntry(phonebook, WideString(u"Office")), static_cast<int32_t>(status));
+    EXPECT_EQ(log, (Log{"QueryEntrySize 0", "GetEntryProperties Office " + std::to_string(size)}));
+    EXPECT_EQ(phonebook.getDeclaredSize, size);  // the block's dwSize
   }
 }
 
