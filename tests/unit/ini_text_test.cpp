@@ -11,7 +11,7 @@ struct SetCase {
   const char* section;
   const char* key;
   const char* value;
-  std::string after;  // the same as before: SetValue must report no change
+  std::string after;  // equal to before where SetValue must report no change
 };
 
 class IniSetValueTest : public ::testing::TestWithParam<SetCase> {};
