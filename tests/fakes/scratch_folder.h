@@ -1,12 +1,11 @@
-// A fresh folder for one test, removed with the files it holds.
+// A fresh folder for one test, removed with all it holds.
 #pragma once
 
-#include <dirent.h>
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -15,40 +14,32 @@ namespace halvorn::testing {
 class ScratchFolder {
  public:
   ScratchFolder() {
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr ? base : "/tmp") + "/halvorn-XXXXXX";
-    std::vector<char> buffer(pattern.begin(), pattern.end());
-    buffer.push_back('\0');
-    if (::mkdtemp(buffer.data()) == nullptr) std::abort();
-    m_path = buffer.data();
+    std::string pattern = (std::filesystem::temp_directory_path() / "halvorn-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+    m_path = pattern;
   }
   ScratchFolder(const ScratchFolder&) = delete;
   ScratchFolder& operator=(const ScratchFolder&) = delete;
   ~ScratchFolder() {
-    for (const std::string& name : Names()) ::unlink(Path(name).c_str());
-    ::rmdir(m_path.c_str());
+    std::error_code ignored;
+    std::filesystem::remove_all(m_path, ignored);
   }
 
   const std::string& Path() const { return m_path; }
   std::string Path(const std::string& name) const { return m_path + "/" + name; }
 
+  // The names in the folder, sorted.
   std::vector<std::string> Names() const {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(m_path.c_str())) {
-      while (dirent* entry = ::readdir(dir)) {
-        std::string name = entry->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-      }
-      ::closedir(dir);
-    }
+    for (const auto& entry : std::filesystem::directory_iterator(m_path))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
     return names;
   }
 
   static std::string Read(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
   }
   static void Write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary) << text;
