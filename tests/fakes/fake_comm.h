@@ -3,13 +3,19 @@
 // waits: Sleep is only recorded.
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "serial/comm.h"
+#include "serial/serial_port.h"
+#include "text/console.h"
 
 namespace halvorn::testing {
 
@@ -18,50 +24,106 @@ class FakeComm final : public CommApi {
   static constexpr CommHandle kFirstPort = 0x100;
   static constexpr CommHandle kFirstEvent = 0x200;
 
-  // Makes the call recorded as `call` (its name, or name and argument such as
-  // "PurgeComm 8") fail with code.
-  void FailOn(const std::string& call, uint32_t code) { failures[call] = code; }
-
-  CommHandle OpenComm(const char16_t* path) override;
-  CommHandle CreateManualResetEvent() override;
-  bool GetCommState(CommHandle comm, Dcb& dcb) override;
-  bool SetCommState(CommHandle comm, const Dcb& dcb) override;
-  bool SetupComm(CommHandle comm, uint32_t inQueue, uint32_t outQueue) override;
-  bool SetCommTimeouts(CommHandle comm, const CommTimeouts& timeouts) override;
-  bool WriteComm(CommHandle comm, const void* data, uint32_t length, uint32_t& written) override;
-  bool ClearCommError(CommHandle comm, uint32_t& errors, ComStat& status) override;
-  bool ReadComm(CommHandle comm, void* buffer, uint32_t capacity, uint32_t& read) override;
-  bool PurgeComm(CommHandle comm, uint32_t flags) override;
-  bool FlushFileBuffers(CommHandle comm) override;
-  bool CloseHandle(CommHandle handle) override;
+  CommHandle OpenComm(const char16_t* path) override {
+    return Record("OpenComm " + EncodeUtf8(path)) ? Hand(m_hNextPort) : kInvalidCommHandle;
+  }
+  CommHandle CreateManualResetEvent() override {
+    return Record("CreateManualResetEvent") ? Hand(m_hNextEvent) : kNullCommHandle;
+  }
+  bool GetCommState(CommHandle, Dcb& dcb) override {
+    if (Record("GetCommState")) dcb = driverDcb;
+    return Ok();
+  }
+  bool SetCommState(CommHandle, const Dcb& dcb) override {
+    if (Record("SetCommState " + std::to_string(dcb.BaudRate))) dcbsSet.push_back(dcb);
+    return Ok();
+  }
+  bool SetupComm(CommHandle, uint32_t in, uint32_t out) override {
+    return Record("SetupComm " + std::to_string(in) + " " + std::to_string(out));
+  }
+  bool SetCommTimeouts(CommHandle, const CommTimeouts& timeouts) override {
+    if (Record("SetCommTimeouts")) timeoutsSet = timeouts;
+    return Ok();
+  }
+  bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
+    written = Record("WriteComm " + std::to_string(length)) ? std::min(length, writeLimit) : 0;
+    wire.append(static_cast<const char*>(data), written);
+    return Ok();
+  }
+  bool ClearCommError(CommHandle, uint32_t& errors, ComStat& status) override {
+    errors = 0;
+    status.cbInQue = static_cast<uint32_t>(incoming.size());
+    return Record("ClearCommError");
+  }
+  bool ReadComm(CommHandle, void* buffer, uint32_t capacity, uint32_t& read) override {
+    const bool ok = Record("ReadComm " + std::to_string(capacity));
+    read = ok ? std::min<uint32_t>(capacity, static_cast<uint32_t>(incoming.size())) : 0;
+    std::memcpy(buffer, incoming.data(), read);
+    incoming.erase(0, read);
+    return Ok();
+  }
+  bool PurgeComm(CommHandle, uint32_t flags) override {
+    if (Record("PurgeComm " + std::to_string(flags)) && (flags & kPurgeRxClear)) incoming.clear();
+    return Ok();
+  }
+  bool FlushFileBuffers(CommHandle) override { return Record("FlushFileBuffers"); }
+  // A handle closed twice, or never handed out, is a fault of the caller.
+  bool CloseHandle(CommHandle handle) override {
+    EXPECT_EQ(open.erase(handle), 1u) << "closing unknown handle " << handle;
+    calls.push_back(handle < kFirstEvent ? "CloseHandle port" : "CloseHandle event");
+    lastError = 6;  // closing overwrites the last error, as a careless read would show
+    return true;
+  }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
-  void Sleep(uint32_t milliseconds) override;
-  bool FormatErrorMessage(uint32_t error, std::u16string& text) override;
-  uintptr_t GetKernel32Module() override;
-  uintptr_t GetCancelIoEntry(uintptr_t module) override;
+  void Sleep(uint32_t ms) override { calls.push_back("Sleep " + std::to_string(ms)); }
+  bool FormatErrorMessage(uint32_t error, std::u16string& text) override {
+    if (messages.count(error) != 0) text = messages[error];
+    return messages.count(error) != 0;
+  }
+  uintptr_t GetKernel32Module() override { return 0; }
+  uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
 
   std::vector<std::string> calls;
-  std::map<std::string, uint32_t> failures;
-  std::set<CommHandle> open;   // handles handed out and not closed yet
+  std::map<std::string, uint32_t> failures;  // call (name, or name and arguments) -> code
+  std::set<CommHandle> open;                 // handles handed out and not closed yet
   uint32_t lastError = 0;
-  uint32_t closeLeavesError = 6;  // CloseHandle overwrites the last error, as a careless read would show
-
-  Dcb driverDcb;                  // what GetCommState reports
-  std::vector<Dcb> dcbsSet;       // every SetCommState record
-  uint32_t dcbLengthAsked = 0;    // DCBlength handed to GetCommState
-  std::vector<CommTimeouts> timeoutsSet;
-  uint32_t writeLimit = UINT32_MAX;  // bytes a write takes before its timeout
-  std::string wire;               // every byte written
-  std::string incoming;           // the modem's bytes, waiting to be read
-  std::map<uint32_t, std::u16string> messages;  // FormatErrorMessage texts
-  uintptr_t kernel32 = 0x7c800000;
+  Dcb driverDcb;                             // what GetCommState reports
+  std::vector<Dcb> dcbsSet;
+  CommTimeouts timeoutsSet;
+  uint32_t writeLimit = UINT32_MAX;          // bytes a write takes before its timeout
+  std::string wire;                          // every byte written
+  std::string incoming;                      // the modem's bytes, waiting to be read
+  std::map<uint32_t, std::u16string> messages;
 
  private:
-  bool Record(const std::string& name, const std::string& argument = "");
+  // Records the call; false, with the last error set, when it is to fail.
+  bool Record(const std::string& call) {
+    calls.push_back(call);
+    auto failure = failures.find(call);
+    if (failure == failures.end()) failure = failures.find(call.substr(0, call.find(' ')));
+    m_bFailed = failure != failures.end();
+    if (m_bFailed) lastError = failure->second;
+    return !m_bFailed;
+  }
+  bool Ok() const { return !m_bFailed; }
+  CommHandle Hand(CommHandle& next) { return *open.insert(next++).first; }
 
+  bool m_bFailed = false;
   CommHandle m_hNextPort = kFirstPort;
   CommHandle m_hNextEvent = kFirstEvent;
 };
+
+// The code of the CSerialException that run raises, or 0 when it raises none.
+inline uint32_t SerialErrorOf(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (CSerialException* failure) {
+    const uint32_t code = failure->m_dwError;
+    failure->Delete();
+    return code;
+  }
+  return 0;
+}
 
 }  // namespace halvorn::testing
