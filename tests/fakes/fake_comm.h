@@ -31,24 +31,25 @@ class FakeComm final : public CommApi {
     return Record("CreateManualResetEvent") ? Hand(m_hNextEvent) : kNullCommHandle;
   }
   bool GetCommState(CommHandle, Dcb& dcb) override {
-    if (Record("GetCommState")) dcb = driverDcb;
-    return Ok();
+    dcb = driverDcb;
+    return Record("GetCommState");
   }
   bool SetCommState(CommHandle, const Dcb& dcb) override {
-    if (Record("SetCommState " + std::to_string(dcb.BaudRate))) dcbsSet.push_back(dcb);
-    return Ok();
+    dcbSet = dcb;
+    return Record("SetCommState " + std::to_string(dcb.BaudRate));
   }
   bool SetupComm(CommHandle, uint32_t in, uint32_t out) override {
     return Record("SetupComm " + std::to_string(in) + " " + std::to_string(out));
   }
   bool SetCommTimeouts(CommHandle, const CommTimeouts& timeouts) override {
-    if (Record("SetCommTimeouts")) timeoutsSet = timeouts;
-    return Ok();
+    timeoutsSet = timeouts;
+    return Record("SetCommTimeouts");
   }
   bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
-    written = Record("WriteComm " + std::to_string(length)) ? std::min(length, writeLimit) : 0;
+    const bool ok = Record("WriteComm " + std::to_string(length));
+    written = ok ? std::min(length, writeLimit) : 0;
     wire.append(static_cast<const char*>(data), written);
-    return Ok();
+    return ok;
   }
   bool ClearCommError(CommHandle, uint32_t& errors, ComStat& status) override {
     errors = 0;
@@ -60,11 +61,11 @@ class FakeComm final : public CommApi {
     read = ok ? std::min<uint32_t>(capacity, static_cast<uint32_t>(incoming.size())) : 0;
     std::memcpy(buffer, incoming.data(), read);
     incoming.erase(0, read);
-    return Ok();
+    return ok;
   }
   bool PurgeComm(CommHandle, uint32_t flags) override {
-    if (Record("PurgeComm " + std::to_string(flags)) && (flags & kPurgeRxClear)) incoming.clear();
-    return Ok();
+    if ((flags & kPurgeRxClear) != 0) incoming.clear();
+    return Record("PurgeComm " + std::to_string(flags));
   }
   bool FlushFileBuffers(CommHandle) override { return Record("FlushFileBuffers"); }
   // A handle closed twice, or never handed out, is a fault of the caller.
@@ -78,8 +79,8 @@ class FakeComm final : public CommApi {
   uint32_t TimeoutError() override { return 1460; }
   void Sleep(uint32_t ms) override { calls.push_back("Sleep " + std::to_string(ms)); }
   bool FormatErrorMessage(uint32_t error, std::u16string& text) override {
-    if (messages.count(error) != 0) text = messages[error];
-    return messages.count(error) != 0;
+    if (error == 2) text = u"The system cannot find the file specified.\r\n";
+    return error == 2;
   }
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
@@ -89,12 +90,11 @@ class FakeComm final : public CommApi {
   std::set<CommHandle> open;                 // handles handed out and not closed yet
   uint32_t lastError = 0;
   Dcb driverDcb;                             // what GetCommState reports
-  std::vector<Dcb> dcbsSet;
+  Dcb dcbSet;                                // what SetCommState was given
   CommTimeouts timeoutsSet;
   uint32_t writeLimit = UINT32_MAX;          // bytes a write takes before its timeout
   std::string wire;                          // every byte written
   std::string incoming;                      // the modem's bytes, waiting to be read
-  std::map<uint32_t, std::u16string> messages;
 
  private:
   // Records the call; false, with the last error set, when it is to fail.
@@ -102,14 +102,11 @@ class FakeComm final : public CommApi {
     calls.push_back(call);
     auto failure = failures.find(call);
     if (failure == failures.end()) failure = failures.find(call.substr(0, call.find(' ')));
-    m_bFailed = failure != failures.end();
-    if (m_bFailed) lastError = failure->second;
-    return !m_bFailed;
+    if (failure != failures.end()) lastError = failure->second;
+    return failure == failures.end();
   }
-  bool Ok() const { return !m_bFailed; }
   CommHandle Hand(CommHandle& next) { return *open.insert(next++).first; }
 
-  bool m_bFailed = false;
   CommHandle m_hNextPort = kFirstPort;
   CommHandle m_hNextEvent = kFirstEvent;
 };

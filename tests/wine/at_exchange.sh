@@ -17,11 +17,11 @@ ln -sfn "$(cat "$state/port")" "$com5"
 
 exchange() { wine "$(dirname "$HALVORN_EXE")/at_exchange.exe" "$@" | tr -d '\r'; }
 
-expect_run "probe answered" 0 $'reply: 0d0a4f4b0d0a\n' exchange COM5 9600
+expect_run "probe answered" 0 $'reply: 0d0a4f4b0d0a\n' exchange COM5
 check "probe is exactly ten bytes" test "$(cat "$state/heard")" = 41545130563145300d0a
 # The next command cannot be written: the write timeout ends the exchange.
-expect_run "write held by XOFF times out" 2 $'error: 1460\n' exchange COM5 9600
+expect_run "write held by XOFF times out" 2 $'error: 1460\n' exchange COM5
 check "nothing more on the line" test "$(cat "$state/heard")" = 41545130563145300d0a
 rm -f "$com5"
-expect_run "missing port" 2 $'error: 2\n' exchange COM5 9600
+expect_run "missing port" 2 $'error: 2\n' exchange COM5
 finish

@@ -1,10 +1,9 @@
 #!/usr/bin/env python3
-"""A modem on a pseudo-terminal for the Wine tests: pty_modem.py STATE_DIR [REPLY_HEX...]
+"""A modem on a pseudo-terminal for the Wine tests: pty_modem.py STATE_DIR REPLY_HEX
 
 Writes the port side's path to STATE_DIR/port and answers each command line
-(up to CR LF) with the next reply, the last one for all later lines (default
-CR LF "OK" CR LF). Everything heard goes to STATE_DIR/heard in hex. Runs until
-terminated, or two minutes at most.
+(up to CR LF) with the reply. Everything heard goes to STATE_DIR/heard in hex.
+Runs until terminated, or two minutes at most.
 """
 import os, pty, select, sys, time
 
@@ -15,7 +14,7 @@ def publish(name, text):  # whole or not at all, for the script polling for it
     os.rename(os.path.join(sys.argv[1], name + ".tmp"), os.path.join(sys.argv[1], name))
 
 
-replies = [bytes.fromhex(r) for r in sys.argv[2:]] or [b"\r\nOK\r\n"]
+reply = bytes.fromhex(sys.argv[2])
 master, slave = pty.openpty()  # the port side stays open between exchanges
 publish("port", os.ttyname(slave))
 heard, answered = b"", 0
@@ -27,4 +26,4 @@ while time.monotonic() < end:
     publish("heard", heard.hex())
     while heard.count(b"\r\n") > answered:
         answered += 1
-        os.write(master, replies.pop(0) if len(replies) > 1 else replies[0])
+        os.write(master, reply)

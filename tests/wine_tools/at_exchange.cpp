@@ -1,10 +1,9 @@
-// Runs one AT exchange (ATQ0V1E0) with the Windows serial backend, for the
-// Wine tests: at_exchange.exe PORT SPEED prints "reply: " and the reply bytes
-// in hex, or "error: " and the code of the serial failure (exit status 2).
+// Runs one AT exchange (ATQ0V1E0 at 9600) with the Windows serial backend, for
+// the Wine tests: at_exchange.exe PORT prints "reply: " and the reply bytes in
+// hex, or "error: " and the code of the serial failure (exit status 2).
 #include <windows.h>
 
 #include <cstdio>
-#include <cstdlib>
 
 #include "serial/at_command.h"
 #include "serial/comm_win32.h"
@@ -12,14 +11,13 @@
 
 int wmain(int argc, wchar_t** argv) {
   using namespace halvorn;
-  if (argc != 3) return 1;
+  if (argc != 2) return 1;
   WideString path(u"\\\\.\\");
   path.Append(reinterpret_cast<const char16_t*>(argv[1]));
-  const uint32_t speed = static_cast<uint32_t>(std::wcstoul(argv[2], nullptr, 10));
   Win32Comm comm;
   char reply[251];
   try {
-    SendATCommand(comm, "ATQ0V1E0", path, speed, reply);
+    SendATCommand(comm, "ATQ0V1E0", path, 9600, reply);
   } catch (CSerialException* failure) {
     std::printf("error: %lu\n", static_cast<unsigned long>(failure->m_dwError));
     failure->Delete();
