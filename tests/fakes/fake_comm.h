@@ -36,28 +36,28 @@ class FakeComm final : public CommApi {
   }
   bool SetCommState(CommHandle, const Dcb& dcb) override {
     dcbSet = dcb;
-    return Record("SetCommState " + std::to_string(dcb.BaudRate));
+    return Record("SetCommState", dcb.BaudRate);
   }
-  bool SetupComm(CommHandle, uint32_t in, uint32_t out) override {
-    return Record("SetupComm " + std::to_string(in) + " " + std::to_string(out));
+  bool SetupComm(CommHandle, uint32_t inQueue, uint32_t outQueue) override {
+    return Record("SetupComm", inQueue, outQueue);
   }
-  bool SetCommTimeouts(CommHandle, const CommTimeouts& timeouts) override {
-    timeoutsSet = timeouts;
-    return Record("SetCommTimeouts");
+  bool SetCommTimeouts(CommHandle, const CommTimeouts& t) override {
+    return Record("SetCommTimeouts", t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                  t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                  t.WriteTotalTimeoutConstant);
   }
   bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
-    const bool ok = Record("WriteComm " + std::to_string(length));
+    const bool ok = Record("WriteComm", length);
     written = ok ? std::min(length, writeLimit) : 0;
     wire.append(static_cast<const char*>(data), written);
     return ok;
   }
-  bool ClearCommError(CommHandle, uint32_t& errors, ComStat& status) override {
-    errors = 0;
+  bool ClearCommError(CommHandle, uint32_t&, ComStat& status) override {
     status.cbInQue = static_cast<uint32_t>(incoming.size());
     return Record("ClearCommError");
   }
   bool ReadComm(CommHandle, void* buffer, uint32_t capacity, uint32_t& read) override {
-    const bool ok = Record("ReadComm " + std::to_string(capacity));
+    const bool ok = Record("ReadComm", capacity);
     read = ok ? std::min<uint32_t>(capacity, static_cast<uint32_t>(incoming.size())) : 0;
     std::memcpy(buffer, incoming.data(), read);
     incoming.erase(0, read);
@@ -65,7 +65,7 @@ class FakeComm final : public CommApi {
   }
   bool PurgeComm(CommHandle, uint32_t flags) override {
     if ((flags & kPurgeRxClear) != 0) incoming.clear();
-    return Record("PurgeComm " + std::to_string(flags));
+    return Record("PurgeComm", flags);
   }
   bool FlushFileBuffers(CommHandle) override { return Record("FlushFileBuffers"); }
   // A handle closed twice, or never handed out, is a fault of the caller.
@@ -77,7 +77,7 @@ class FakeComm final : public CommApi {
   }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
-  void Sleep(uint32_t ms) override { calls.push_back("Sleep " + std::to_string(ms)); }
+  void Sleep(uint32_t milliseconds) override { Record("Sleep", milliseconds); }
   bool FormatErrorMessage(uint32_t error, std::u16string& text) override {
     if (error == 2) text = u"The system cannot find the file specified.\r\n";
     return error == 2;
@@ -91,17 +91,18 @@ class FakeComm final : public CommApi {
   uint32_t lastError = 0;
   Dcb driverDcb;                             // what GetCommState reports
   Dcb dcbSet;                                // what SetCommState was given
-  CommTimeouts timeoutsSet;
   uint32_t writeLimit = UINT32_MAX;          // bytes a write takes before its timeout
   std::string wire;                          // every byte written
   std::string incoming;                      // the modem's bytes, waiting to be read
 
  private:
-  // Records the call; false, with the last error set, when it is to fail.
-  bool Record(const std::string& call) {
-    calls.push_back(call);
-    auto failure = failures.find(call);
-    if (failure == failures.end()) failure = failures.find(call.substr(0, call.find(' ')));
+  // Records the call as its name and arguments; false, with the last error
+  // set, when the call, or any call of that name, is to fail.
+  template <typename... Arguments>
+  bool Record(const std::string& name, Arguments... arguments) {
+    calls.push_back((name + ... + (" " + std::to_string(arguments))));
+    auto failure = failures.find(calls.back());
+    if (failure == failures.end()) failure = failures.find(name.substr(0, name.find(' ')));
     if (failure != failures.end()) lastError = failure->second;
     return failure == failures.end();
   }
