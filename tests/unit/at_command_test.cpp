@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fakes/fake_comm.h"
@@ -137,19 +138,16 @@ TEST(SerialException, ZeroCodeTakesTheLastError) {
 
 TEST(SerialException, MessageIsCutToTheCapacityAndHasNoHelpContext) {
   FakeComm comm;
-  struct Case {
-    uint32_t code, capacity;
-    bool known;
-    std::u16string text;
-  };
-  for (const Case& c : {Case{2, 64, true, u"The system cannot find the file specified.\r\n"},
-                        Case{2, 11, true, u"The system"},
-                        Case{0xDEAD, 8, false, u""}}) {
-    CSerialException* failure = new CSerialException(comm, c.code);
-    char16_t text[64] = u"junk";
+  // Code 2 is the one the fake has a text for; an unknown code gives "" and false.
+  using Case = std::tuple<uint32_t, uint32_t, std::u16string>;
+  for (const auto& [code, capacity, text] :
+       {Case{2, 64, u"The system cannot find the file specified.\r\n"}, Case{2, 11, u"The system"},
+        Case{0xDEAD, 8, u""}}) {
+    CSerialException* failure = new CSerialException(comm, code);
+    char16_t got[64] = u"junk";
     uint32_t help = 77;
-    EXPECT_EQ(failure->GetErrorMessage(text, c.capacity, &help), c.known);
-    EXPECT_EQ(std::u16string(text), c.text);
+    EXPECT_EQ(failure->GetErrorMessage(got, capacity, &help), code == 2);
+    EXPECT_EQ(std::u16string(got), text);
     EXPECT_EQ(help, 0u);
     failure->Delete();
   }
