@@ -3,13 +3,19 @@
 // waits: Sleep is only recorded.
 #pragma once
 
-#include <cstdint>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "serial/comm.h"
+#include "serial/serial_port.h"
+#include "text/console.h"
 
 namespace halvorn::testing {
 
@@ -18,50 +24,104 @@ class FakeComm final : public CommApi {
   static constexpr CommHandle kFirstPort = 0x100;
   static constexpr CommHandle kFirstEvent = 0x200;
 
-  // Makes the call recorded as `call` (its name, or name and argument such as
-  // "PurgeComm 8") fail with code.
-  void FailOn(const std::string& call, uint32_t code) { failures[call] = code; }
-
-  CommHandle OpenComm(const char16_t* path) override;
-  CommHandle CreateManualResetEvent() override;
-  bool GetCommState(CommHandle comm, Dcb& dcb) override;
-  bool SetCommState(CommHandle comm, const Dcb& dcb) override;
-  bool SetupComm(CommHandle comm, uint32_t inQueue, uint32_t outQueue) override;
-  bool SetCommTimeouts(CommHandle comm, const CommTimeouts& timeouts) override;
-  bool WriteComm(CommHandle comm, const void* data, uint32_t length, uint32_t& written) override;
-  bool ClearCommError(CommHandle comm, uint32_t& errors, ComStat& status) override;
-  bool ReadComm(CommHandle comm, void* buffer, uint32_t capacity, uint32_t& read) override;
-  bool PurgeComm(CommHandle comm, uint32_t flags) override;
-  bool FlushFileBuffers(CommHandle comm) override;
-  bool CloseHandle(CommHandle handle) override;
+  CommHandle OpenComm(const char16_t* path) override {
+    return Record("OpenComm " + EncodeUtf8(path)) ? Hand(m_hNextPort) : kInvalidCommHandle;
+  }
+  CommHandle CreateManualResetEvent() override {
+    return Record("CreateManualResetEvent") ? Hand(m_hNextEvent) : kNullCommHandle;
+  }
+  bool GetCommState(CommHandle, Dcb& dcb) override {
+    dcb = driverDcb;
+    return Record("GetCommState");
+  }
+  bool SetCommState(CommHandle, const Dcb& dcb) override {
+    dcbSet = dcb;
+    return Record("SetCommState", dcb.BaudRate);
+  }
+  bool SetupComm(CommHandle, uint32_t inQueue, uint32_t outQueue) override {
+    return Record("SetupComm", inQueue, outQueue);
+  }
+  bool SetCommTimeouts(CommHandle, const CommTimeouts& t) override {
+    return Record("SetCommTimeouts", t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
+                  t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
+                  t.WriteTotalTimeoutConstant);
+  }
+  bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
+    const bool ok = Record("WriteComm", length);
+    written = ok ? std::min(length, writeLimit) : 0;
+    wire.append(static_cast<const char*>(data), written);
+    return ok;
+  }
+  bool ClearCommError(CommHandle, uint32_t&, ComStat& status) override {
+    status.cbInQue = static_cast<uint32_t>(incoming.size());
+    return Record("ClearCommError");
+  }
+  bool ReadComm(CommHandle, void* buffer, uint32_t capacity, uint32_t& read) override {
+    const bool ok = Record("ReadComm", capacity);
+    read = ok ? std::min<uint32_t>(capacity, static_cast<uint32_t>(incoming.size())) : 0;
+    std::memcpy(buffer, incoming.data(), read);
+    incoming.erase(0, read);
+    return ok;
+  }
+  bool PurgeComm(CommHandle, uint32_t flags) override {
+    if ((flags & kPurgeRxClear) != 0) incoming.clear();
+    return Record("PurgeComm", flags);
+  }
+  bool FlushFileBuffers(CommHandle) override { return Record("FlushFileBuffers"); }
+  // A handle closed twice, or never handed out, is a fault of the caller.
+  bool CloseHandle(CommHandle handle) override {
+    EXPECT_EQ(open.erase(handle), 1u) << "closing unknown handle " << handle;
+    calls.push_back(handle < kFirstEvent ? "CloseHandle port" : "CloseHandle event");
+    lastError = 6;  // closing overwrites the last error, as a careless read would show
+    return true;
+  }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
-  void Sleep(uint32_t milliseconds) override;
-  bool FormatErrorMessage(uint32_t error, std::u16string& text) override;
-  uintptr_t GetKernel32Module() override;
-  uintptr_t GetCancelIoEntry(uintptr_t module) override;
+  void Sleep(uint32_t milliseconds) override { Record("Sleep", milliseconds); }
+  bool FormatErrorMessage(uint32_t error, std::u16string& text) override {
+    if (error == 2) text = u"The system cannot find the file specified.\r\n";
+    return error == 2;
+  }
+  uintptr_t GetKernel32Module() override { return 0; }
+  uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
 
   std::vector<std::string> calls;
-  std::map<std::string, uint32_t> failures;
-  std::set<CommHandle> open;   // handles handed out and not closed yet
+  std::map<std::string, uint32_t> failures;  // call (name, or name and arguments) -> code
+  std::set<CommHandle> open;                 // handles handed out and not closed yet
   uint32_t lastError = 0;
-  uint32_t closeLeavesError = 6;  // CloseHandle overwrites the last error, as a careless read would show
-
-  Dcb driverDcb;                  // what GetCommState reports
-  std::vector<Dcb> dcbsSet;       // every SetCommState record
-  uint32_t dcbLengthAsked = 0;    // DCBlength handed to GetCommState
-  std::vector<CommTimeouts> timeoutsSet;
-  uint32_t writeLimit = UINT32_MAX;  // bytes a write takes before its timeout
-  std::string wire;               // every byte written
-  std::string incoming;           // the modem's bytes, waiting to be read
-  std::map<uint32_t, std::u16string> messages;  // FormatErrorMessage texts
-  uintptr_t kernel32 = 0x7c800000;
+  Dcb driverDcb;                             // what GetCommState reports
+  Dcb dcbSet;                                // what SetCommState was given
+  uint32_t writeLimit = UINT32_MAX;          // bytes a write takes before its timeout
+  std::string wire;                          // every byte written
+  std::string incoming;                      // the modem's bytes, waiting to be read
 
  private:
-  bool Record(const std::string& name, const std::string& argument = "");
+  // Records the call as its name and arguments; false, with the last error
+  // set, when the call, or any call of that name, is to fail.
+  template <typename... Arguments>
+  bool Record(const std::string& name, Arguments... arguments) {
+    calls.push_back((name + ... + (" " + std::to_string(arguments))));
+    auto failure = failures.find(calls.back());
+    if (failure == failures.end()) failure = failures.find(name.substr(0, name.find(' ')));
+    if (failure != failures.end()) lastError = failure->second;
+    return failure == failures.end();
+  }
+  CommHandle Hand(CommHandle& next) { return *open.insert(next++).first; }
 
   CommHandle m_hNextPort = kFirstPort;
   CommHandle m_hNextEvent = kFirstEvent;
 };
+
+// The code of the CSerialException that run raises, or 0 when it raises none.
+inline uint32_t SerialErrorOf(const std::function<void()>& run) {
+  try {
+    run();
+  } catch (CSerialException* failure) {
+    const uint32_t code = failure->m_dwError;
+    failure->Delete();
+    return code;
+  }
+  return 0;
+}
 
 }  // namespace halvorn::testing

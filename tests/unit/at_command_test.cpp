@@ -1,126 +1,156 @@
+// The serial port and the AT exchange against the fake serial seam.
 #include "serial/at_command.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fakes/fake_comm.h"
-#include "serial/serial_port.h"
 
 namespace halvorn {
 namespace {
 
-using Calls = std::vector<std::string>;
+using testing::FakeComm;
 
-const WideString kPort(u"\\\\.\\COM3");
-
-struct Reply {
-  char bytes[1024];
-  Reply() { std::fill(std::begin(bytes), std::end(bytes), 'x'); }
-};
-
-// Runs one exchange and gives the code it raised, or 0.
-uint32_t Exchange(testing::FakeComm& comm, const char* command, Reply& reply,
-                  uint32_t speed = 9600) {
-  try {
-    SendATCommand(comm, command, kPort, speed, reply.bytes);
-  } catch (CSerialException* failure) {
-    const uint32_t code = failure->m_dwError;
-    failure->Delete();
-    return code;
-  }
-  return 0;
+// Runs one exchange into a reply buffer that starts out as 'x' throughout, so
+// that a byte written past the reply shows.
+uint32_t Exchange(FakeComm& comm, const std::string& command, char* reply, uint32_t speed = 9600) {
+  std::fill_n(reply, 1024, 'x');
+  return testing::SerialErrorOf(
+      [&] { SendATCommand(comm, command.c_str(), WideString(u"\\\\.\\COM3"), speed, reply); });
 }
 
 TEST(SendATCommand, OneExchangeInOrder) {
-  testing::FakeComm comm;
+  FakeComm comm;
   comm.incoming = "\r\nOK\r\n";
-  Reply reply;
+  char reply[1024];
   ASSERT_EQ(Exchange(comm, "ATQ0V1E0", reply, 115200), 0u);
-
   EXPECT_EQ(comm.calls,
-            (Calls{"GetKernel32Module", "GetCancelIoEntry", "OpenComm \\\\.\\COM3",
-                   "CreateManualResetEvent", "GetCommState", "SetCommState 115200",
-                   "SetupComm 10000 10000", "SetCommTimeouts", "WriteComm 10", "Sleep 1000",
-                   "ClearCommError", "ReadComm 250", "PurgeComm 4", "PurgeComm 8",
-                   "FlushFileBuffers", "CloseHandle port", "CloseHandle event"}));
-  EXPECT_EQ(comm.wire, std::string("ATQ0V1E0\r\n"));
-  EXPECT_STREQ(reply.bytes, "\r\nOK\r\n");
-  ASSERT_EQ(comm.timeoutsSet.size(), 1u);
-  EXPECT_EQ(comm.timeoutsSet[0], (CommTimeouts{0xFFFFFFFF, 0, 0, 0, 5000}));
+            (std::vector<std::string>{
+                "OpenComm \\\\.\\COM3", "CreateManualResetEvent", "GetCommState",
+                "SetCommState 115200", "SetupComm 10000 10000",
+                "SetCommTimeouts 4294967295 0 0 0 5000", "WriteComm 10", "Sleep 1000",
+                "ClearCommError", "ReadComm 250", "PurgeComm 4", "PurgeComm 8", "FlushFileBuffers",
+                "CloseHandle port", "CloseHandle event"}));
+  EXPECT_EQ(comm.wire, "ATQ0V1E0\r\n");
+  EXPECT_STREQ(reply, "\r\nOK\r\n");
   EXPECT_TRUE(comm.open.empty());
 }
 
-TEST(SendATCommand, SilentModemGivesAnEmptyReplyWithoutReading) {
-  testing::FakeComm comm;
-  Reply reply;
-  ASSERT_EQ(Exchange(comm, "AT", reply), 0u);
-  EXPECT_EQ(std::string(reply.bytes, 251), std::string(251, '\0'));
-  for (const std::string& call : comm.calls) EXPECT_NE(call, "ReadComm 250");
-  EXPECT_TRUE(comm.open.empty());
-}
-
-TEST(SendATCommand, LongReplyKeepsTheFirst250BytesAndPurgesTheRest) {
-  testing::FakeComm comm;
-  std::string answer;
-  for (int i = 0; i < 300; ++i) answer.push_back(static_cast<char>('A' + i % 26));
-  comm.incoming = answer;
-  Reply reply;
-  ASSERT_EQ(Exchange(comm, "ATI4", reply), 0u);
-  EXPECT_EQ(std::string(reply.bytes), answer.substr(0, 250));
-  EXPECT_EQ(reply.bytes[251], 'x');  // nothing written past the terminator
-  EXPECT_TRUE(comm.incoming.empty());
-}
-
-TEST(SendATCommand, CommandsOfAnyLengthGoOutWhole) {
-  for (size_t length : {0u, 1u, 49u, 50u, 120u, 600u}) {
-    SCOPED_TRACE(length);
-    testing::FakeComm comm;
+// Commands of any length go out whole; replies are cut at 250 bytes and the
+// rest is purged.
+TEST(SendATCommand, CommandGoesOutWholeAndTheReplyIsCutAt250) {
+  std::string longAnswer;
+  for (int i = 0; i < 300; ++i) longAnswer.push_back(static_cast<char>('A' + i % 26));
+  for (const auto& [length, answer] : {std::pair<size_t, std::string>{0, ""}, {49, "OK"},
+                                       {50, longAnswer}, {600, "OK"}}) {
+    FakeComm comm;
+    comm.incoming = answer;
     const std::string command(length, 'S');
-    Reply reply;
-    ASSERT_EQ(Exchange(comm, command.c_str(), reply), 0u);
+    char reply[1024];
+    ASSERT_EQ(Exchange(comm, command, reply), 0u);
     EXPECT_EQ(comm.wire, command + "\r\n");
+    EXPECT_EQ(std::string(reply), answer.substr(0, 250));
+    EXPECT_EQ(reply[251], 'x');  // nothing written past the terminator
+    EXPECT_TRUE(comm.incoming.empty());
   }
 }
 
 TEST(SendATCommand, EveryFailingStepRaisesItsCodeAndLeavesThePortClosed) {
-  struct Case {
-    const char* failing;
-    uint32_t code;
-  };
-  for (const Case& c : {Case{"OpenComm", 2}, Case{"CreateManualResetEvent", 8},
-                        Case{"GetCommState", 31}, Case{"SetCommState", 87},
-                        Case{"SetupComm", 1784}, Case{"SetCommTimeouts", 1117},
-                        Case{"WriteComm", 995}, Case{"ClearCommError", 22},
-                        Case{"ReadComm", 1117}, Case{"PurgeComm 4", 6}, Case{"PurgeComm 8", 21},
-                        Case{"FlushFileBuffers", 1167}}) {
-    SCOPED_TRACE(c.failing);
-    testing::FakeComm comm;
+  const std::vector<std::pair<std::string, uint32_t>> steps = {
+      {"OpenComm", 2},     {"CreateManualResetEvent", 8}, {"GetCommState", 31},
+      {"SetCommState", 87}, {"SetupComm", 1784},          {"SetCommTimeouts", 1117},
+      {"WriteComm", 995},  {"ClearCommError", 22},        {"ReadComm", 1117},
+      {"PurgeComm 4", 6},  {"PurgeComm 8", 21},           {"FlushFileBuffers", 1167}};
+  for (const auto& [failing, code] : steps) {
+    SCOPED_TRACE(failing);
+    FakeComm comm;
     comm.incoming = "OK";
-    comm.FailOn(c.failing, c.code);
-    Reply reply;
-    EXPECT_EQ(Exchange(comm, "AT", reply), c.code);
+    comm.failures[failing] = code;
+    char reply[1024];
+    EXPECT_EQ(Exchange(comm, "AT", reply), code);
     EXPECT_TRUE(comm.open.empty());
     // Nothing but closing follows the failed call.
-    auto failed = std::find_if(comm.calls.begin(), comm.calls.end(), [&](const std::string& call) {
-      return call == c.failing || call.rfind(std::string(c.failing) + " ", 0) == 0;
-    });
-    ASSERT_NE(failed, comm.calls.end());
-    for (auto later = failed + 1; later != comm.calls.end(); ++later)
-      EXPECT_EQ(later->rfind("CloseHandle", 0), 0u) << *later;
+    auto later = std::find_if(comm.calls.begin(), comm.calls.end(),
+                              [&](const std::string& call) { return call.rfind(failing, 0) == 0; });
+    ASSERT_NE(later, comm.calls.end());
+    while (++later != comm.calls.end()) EXPECT_EQ(later->rfind("CloseHandle", 0), 0u) << *later;
   }
 }
 
 TEST(SendATCommand, WriteCutShortByItsTimeoutRaisesTheTimeoutCode) {
-  testing::FakeComm comm;
+  FakeComm comm;
   comm.writeLimit = 3;
-  Reply reply;
+  char reply[1024];
   EXPECT_EQ(Exchange(comm, "ATQ0V1E0", reply), 1460u);
-  EXPECT_EQ(comm.calls.back(), "CloseHandle event");
-  for (const std::string& call : comm.calls) EXPECT_NE(call, "Sleep 1000");
   EXPECT_TRUE(comm.open.empty());
+}
+
+// Open on a driver state of all zero bits and then of all one bits: a field
+// that Open should set but does not, or one it should leave but changes, shows
+// in at least one of them.
+TEST(SerialPort, OpenChangesTheFramingFieldsAndNothingElse) {
+  for (int bits : {0x00, 0xFF}) {
+    SCOPED_TRACE(bits);
+    FakeComm comm;
+    std::memset(static_cast<void*>(&comm.driverDcb), bits, sizeof(Dcb));
+    CSerialPort port(comm);
+    port.Open(u"\\\\.\\COM2", 14400);
+
+    Dcb expected = comm.driverDcb;
+    expected.BaudRate = 14400;
+    expected.ByteSize = 8;
+    expected.Parity = kNoParity;
+    expected.StopBits = kOneStopBit;
+    expected.fOutX = expected.fInX = 1;
+    expected.XonChar = 0x11;
+    expected.XoffChar = 0x13;
+    expected.XonLim = expected.XoffLim = 100;
+    expected.fDtrControl = kDtrControlEnable;
+    expected.fOutxCtsFlow = expected.fOutxDsrFlow = expected.fDsrSensitivity = 0;
+    EXPECT_EQ(comm.dcbSet, expected);
+  }
+}
+
+TEST(SerialPort, OpenOnAnOpenPortClosesTheOldHandlesFirst) {
+  FakeComm comm;
+  CSerialPort port(comm);
+  port.Open(u"A", 9600);
+  comm.calls.clear();
+  port.Open(u"B", 19200);
+  comm.calls.resize(3);
+  EXPECT_EQ(comm.calls,
+            (std::vector<std::string>{"CloseHandle port", "CloseHandle event", "OpenComm B"}));
+  port.Close();
+  port.Close();  // the fake fails a second close of the same handles
+}
+
+TEST(SerialException, ZeroCodeTakesTheLastError) {
+  FakeComm comm;
+  comm.lastError = 5;
+  EXPECT_EQ(testing::SerialErrorOf([&] { ThrowSerialException(comm, 0); }), 5u);
+  EXPECT_EQ(testing::SerialErrorOf([&] { ThrowSerialException(comm, 1460); }), 1460u);
+}
+
+TEST(SerialException, MessageIsCutToTheCapacityAndHasNoHelpContext) {
+  FakeComm comm;
+  // Code 2 is the one the fake has a text for; an unknown code gives "" and false.
+  using Case = std::tuple<uint32_t, uint32_t, std::u16string>;
+  for (const auto& [code, capacity, text] :
+       {Case{2, 64, u"The system cannot find the file specified.\r\n"}, Case{2, 11, u"The system"},
+        Case{0xDEAD, 8, u""}}) {
+    CSerialException* failure = new CSerialException(comm, code);
+    char16_t got[64] = u"junk";
+    uint32_t help = 77;
+    EXPECT_EQ(failure->GetErrorMessage(got, capacity, &help), code == 2);
+    EXPECT_EQ(std::u16string(got), text);
+    EXPECT_EQ(help, 0u);
+    failure->Delete();
+  }
 }
 
 }  // namespace

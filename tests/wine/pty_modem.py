@@ -1,72 +1,29 @@
 #!/usr/bin/env python3
-"""A modem on a pseudo-terminal for the Wine tests.
+"""A modem on a pseudo-terminal for the Wine tests: pty_modem.py STATE_DIR REPLY_HEX
 
-pty_modem.py STATE_DIR [REPLY_HEX...]
-
-Writes the port side's path to STATE_DIR/port, then answers each command
-line (up to CR LF) with the next reply, the last one for all later lines
-(default CR LF "OK" CR LF; an empty hex string makes a silent modem). Everything heard goes to STATE_DIR/heard in hex,
-and the line settings seen when the first command arrived to STATE_DIR/line.
-Runs until it is terminated, or for two minutes at most.
+Writes the port side's path to STATE_DIR/port and answers each command line
+(up to CR LF) with the reply. Everything heard goes to STATE_DIR/heard in hex.
+Runs until terminated, or two minutes at most.
 """
-import os
-import select
-import sys
-import termios
-import time
-import pty
-
-state = sys.argv[1]
-replies = [bytes.fromhex(r) for r in sys.argv[2:]] or [b"\r\nOK\r\n"]
-
-master, slave = pty.openpty()
-name = os.ttyname(slave)
-# Keep the port side open between the exchanges, so the terminal stays up.
-with open(os.path.join(state, "port.tmp"), "w") as f:
-    f.write(name)
-os.rename(os.path.join(state, "port.tmp"), os.path.join(state, "port"))
+import os, pty, select, sys, time
 
 
-def write_state(file, text):
-    with open(os.path.join(state, file + ".tmp"), "w") as f:
+def publish(name, text):  # whole or not at all, for the script polling for it
+    with open(os.path.join(sys.argv[1], name + ".tmp"), "w") as f:
         f.write(text)
-    os.rename(os.path.join(state, file + ".tmp"), os.path.join(state, file))
+    os.rename(os.path.join(sys.argv[1], name + ".tmp"), os.path.join(sys.argv[1], name))
 
 
-def describe_line():
-    iflag, _oflag, cflag, _lflag, _ispeed, ospeed, cc = termios.tcgetattr(master)
-    speeds = {getattr(termios, n): n[1:] for n in dir(termios)
-              if n.startswith("B") and n[1:].isdigit()}
-    return " ".join([
-        "speed=" + speeds.get(ospeed, "other"),
-        "cs8=%d" % ((cflag & termios.CSIZE) == termios.CS8),
-        "parenb=%d" % bool(cflag & termios.PARENB),
-        "cstopb=%d" % bool(cflag & termios.CSTOPB),
-        "ixon=%d" % bool(iflag & termios.IXON),
-        "ixoff=%d" % bool(iflag & termios.IXOFF),
-        "vstart=%02x" % ord(cc[termios.VSTART]),
-        "vstop=%02x" % ord(cc[termios.VSTOP]),
-    ])
-
-
-heard = b""
-pending = b""
+reply = bytes.fromhex(sys.argv[2])
+master, slave = pty.openpty()  # the port side stays open between exchanges
+publish("port", os.ttyname(slave))
+heard, answered = b"", 0
 end = time.monotonic() + 120
 while time.monotonic() < end:
-    ready, _, _ = select.select([master], [], [], 0.5)
-    if not ready:
+    if not select.select([master], [], [], 0.5)[0]:
         continue
-    try:
-        data = os.read(master, 4096)
-    except OSError:
-        continue
-    if not heard:
-        write_state("line", describe_line())
-    heard += data
-    pending += data
-    write_state("heard", heard.hex())
-    while b"\r\n" in pending:
-        pending = pending.split(b"\r\n", 1)[1]
-        reply = replies.pop(0) if len(replies) > 1 else replies[0]
-        if reply:
-            os.write(master, reply)
+    heard += os.read(master, 4096)
+    publish("heard", heard.hex())
+    while heard.count(b"\r\n") > answered:
+        answered += 1
+        os.write(master, reply)
