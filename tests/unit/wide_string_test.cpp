@@ -112,20 +112,6 @@ TEST(WideStringAssignNarrow, EmptyMissingAndInvalidBytes) {
   EXPECT_EQ(s.AssignNarrow("caf\xc3\xa9 \xf0\x9f\x93\x9e"), WideString(u"caf\u00e9 \U0001F4DE"));
 }
 
-TEST(WideStringAppend, AddsAndIgnoresMissing) {
-  WideString path(u"\\\\.\\");
-  path.Append(u"COM3").Append(nullptr).Append(u"");
-  EXPECT_EQ(path, WideString(u"\\\\.\\COM3"));
-}
-
-TEST(WideStringValue, CopiesAreIndependent) {
-  WideString a(u"abc");
-  WideString b = a;
-  b.MakeUpper();
-  EXPECT_EQ(a, WideString(u"abc"));
-  EXPECT_EQ(b, WideString(u"ABC"));
-}
-
 TEST(NarrowCopyTest, MissingEmptyInlineAndHeap) {
   NarrowCopy missing(nullptr, 3);
   EXPECT_EQ(missing.Get(), nullptr);
@@ -152,13 +138,6 @@ TEST(NarrowCopyTest, NonAsciiAndLoneSurrogates) {
   const char16_t lone[] = {u'A', 0xD800, u'B', 0};
   NarrowCopy substituted(lone, 3);
   EXPECT_STREQ(substituted.Get(), "A\xef\xbf\xbd" "B");
-}
-
-TEST(HResult, FromWin32Codes) {
-  EXPECT_EQ(HResultFromWin32(122), 0x8007007Au);
-  EXPECT_EQ(HResultFromWin32(0x12345), 0x80072345u);
-  EXPECT_EQ(HResultFromWin32(0), 0u);
-  EXPECT_EQ(HResultFromWin32(0x80004005u), 0x80004005u);
 }
 
 }  // namespace
