@@ -10,70 +10,39 @@ HANDLE ToHandle(CommHandle handle) { return reinterpret_cast<HANDLE>(handle); }
 CommHandle FromHandle(HANDLE handle) { return reinterpret_cast<CommHandle>(handle); }
 
 // Field for field, reserved bits included, so that what GetCommState reported
-// goes back to SetCommState unchanged.
-Dcb FromDcb(const DCB& dcb) {
-  Dcb result;
-  result.DCBlength = dcb.DCBlength;
-  result.BaudRate = dcb.BaudRate;
-  result.fBinary = static_cast<uint8_t>(dcb.fBinary);
-  result.fParity = static_cast<uint8_t>(dcb.fParity);
-  result.fOutxCtsFlow = static_cast<uint8_t>(dcb.fOutxCtsFlow);
-  result.fOutxDsrFlow = static_cast<uint8_t>(dcb.fOutxDsrFlow);
-  result.fDtrControl = static_cast<uint8_t>(dcb.fDtrControl);
-  result.fDsrSensitivity = static_cast<uint8_t>(dcb.fDsrSensitivity);
-  result.fTXContinueOnXoff = static_cast<uint8_t>(dcb.fTXContinueOnXoff);
-  result.fOutX = static_cast<uint8_t>(dcb.fOutX);
-  result.fInX = static_cast<uint8_t>(dcb.fInX);
-  result.fErrorChar = static_cast<uint8_t>(dcb.fErrorChar);
-  result.fNull = static_cast<uint8_t>(dcb.fNull);
-  result.fRtsControl = static_cast<uint8_t>(dcb.fRtsControl);
-  result.fAbortOnError = static_cast<uint8_t>(dcb.fAbortOnError);
-  result.fDummy2 = dcb.fDummy2;
-  result.wReserved = dcb.wReserved;
-  result.XonLim = dcb.XonLim;
-  result.XoffLim = dcb.XoffLim;
-  result.ByteSize = dcb.ByteSize;
-  result.Parity = dcb.Parity;
-  result.StopBits = dcb.StopBits;
-  result.XonChar = dcb.XonChar;
-  result.XoffChar = dcb.XoffChar;
-  result.ErrorChar = dcb.ErrorChar;
-  result.EofChar = dcb.EofChar;
-  result.EvtChar = dcb.EvtChar;
-  result.wReserved1 = dcb.wReserved1;
-  return result;
-}
-
-DCB ToDcb(const Dcb& dcb) {
-  DCB result{};
-  result.DCBlength = dcb.DCBlength;
-  result.BaudRate = dcb.BaudRate;
-  result.fBinary = dcb.fBinary;
-  result.fParity = dcb.fParity;
-  result.fOutxCtsFlow = dcb.fOutxCtsFlow;
-  result.fOutxDsrFlow = dcb.fOutxDsrFlow;
-  result.fDtrControl = dcb.fDtrControl;
-  result.fDsrSensitivity = dcb.fDsrSensitivity;
-  result.fTXContinueOnXoff = dcb.fTXContinueOnXoff;
-  result.fOutX = dcb.fOutX;
-  result.fInX = dcb.fInX;
-  result.fErrorChar = dcb.fErrorChar;
-  result.fNull = dcb.fNull;
-  result.fRtsControl = dcb.fRtsControl;
-  result.fAbortOnError = dcb.fAbortOnError;
-  result.fDummy2 = dcb.fDummy2;
-  result.wReserved = dcb.wReserved;
-  result.XonLim = dcb.XonLim;
-  result.XoffLim = dcb.XoffLim;
-  result.ByteSize = dcb.ByteSize;
-  result.Parity = dcb.Parity;
-  result.StopBits = dcb.StopBits;
-  result.XonChar = dcb.XonChar;
-  result.XoffChar = dcb.XoffChar;
-  result.ErrorChar = dcb.ErrorChar;
-  result.EofChar = dcb.EofChar;
-  result.EvtChar = dcb.EvtChar;
-  result.wReserved1 = dcb.wReserved1;
+// goes back to SetCommState unchanged. The portable record carries the DCB's
+// own field names, so one copy serves both directions.
+template <typename To, typename From>
+To CopyDcbFields(const From& dcb) {
+  To result{};
+  result.DCBlength = static_cast<decltype(result.DCBlength)>(dcb.DCBlength);
+  result.BaudRate = static_cast<decltype(result.BaudRate)>(dcb.BaudRate);
+  result.fBinary = static_cast<decltype(result.fBinary)>(dcb.fBinary);
+  result.fParity = static_cast<decltype(result.fParity)>(dcb.fParity);
+  result.fOutxCtsFlow = static_cast<decltype(result.fOutxCtsFlow)>(dcb.fOutxCtsFlow);
+  result.fOutxDsrFlow = static_cast<decltype(result.fOutxDsrFlow)>(dcb.fOutxDsrFlow);
+  result.fDtrControl = static_cast<decltype(result.fDtrControl)>(dcb.fDtrControl);
+  result.fDsrSensitivity = static_cast<decltype(result.fDsrSensitivity)>(dcb.fDsrSensitivity);
+  result.fTXContinueOnXoff = static_cast<decltype(result.fTXContinueOnXoff)>(dcb.fTXContinueOnXoff);
+  result.fOutX = static_cast<decltype(result.fOutX)>(dcb.fOutX);
+  result.fInX = static_cast<decltype(result.fInX)>(dcb.fInX);
+  result.fErrorChar = static_cast<decltype(result.fErrorChar)>(dcb.fErrorChar);
+  result.fNull = static_cast<decltype(result.fNull)>(dcb.fNull);
+  result.fRtsControl = static_cast<decltype(result.fRtsControl)>(dcb.fRtsControl);
+  result.fAbortOnError = static_cast<decltype(result.fAbortOnError)>(dcb.fAbortOnError);
+  result.fDummy2 = static_cast<decltype(result.fDummy2)>(dcb.fDummy2);
+  result.wReserved = static_cast<decltype(result.wReserved)>(dcb.wReserved);
+  result.XonLim = static_cast<decltype(result.XonLim)>(dcb.XonLim);
+  result.XoffLim = static_cast<decltype(result.XoffLim)>(dcb.XoffLim);
+  result.ByteSize = static_cast<decltype(result.ByteSize)>(dcb.ByteSize);
+  result.Parity = static_cast<decltype(result.Parity)>(dcb.Parity);
+  result.StopBits = static_cast<decltype(result.StopBits)>(dcb.StopBits);
+  result.XonChar = static_cast<decltype(result.XonChar)>(dcb.XonChar);
+  result.XoffChar = static_cast<decltype(result.XoffChar)>(dcb.XoffChar);
+  result.ErrorChar = static_cast<decltype(result.ErrorChar)>(dcb.ErrorChar);
+  result.EofChar = static_cast<decltype(result.EofChar)>(dcb.EofChar);
+  result.EvtChar = static_cast<decltype(result.EvtChar)>(dcb.EvtChar);
+  result.wReserved1 = static_cast<decltype(result.wReserved1)>(dcb.wReserved1);
   return result;
 }
 
@@ -93,12 +62,12 @@ bool Win32Comm::GetCommState(CommHandle comm, Dcb& dcb) {
   DCB state{};
   state.DCBlength = dcb.DCBlength;
   if (!::GetCommState(ToHandle(comm), &state)) return false;
-  dcb = FromDcb(state);
+  dcb = CopyDcbFields<Dcb>(state);
   return true;
 }
 
 bool Win32Comm::SetCommState(CommHandle comm, const Dcb& dcb) {
-  DCB state = ToDcb(dcb);
+  DCB state = CopyDcbFields<DCB>(dcb);
   return ::SetCommState(ToHandle(comm), &state) != FALSE;
 }
 
