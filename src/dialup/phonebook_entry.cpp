@@ -17,9 +17,13 @@ namespace halvorn {
 namespace {
 
 constexpr uint32_t kFileNameChars = 260;
+// Room the entry's texts are copied with, terminator included.
+constexpr size_t kPhoneNumberRoom = 128;
+constexpr size_t kDeviceNameRoom = 128;
+constexpr size_t kDeviceTypeRoom = 16;
 constexpr int32_t kMaxConnectionChars = 256;  // + ".lnk" fills a 260-character name
-constexpr int32_t kMaxModemChars = 127;
-constexpr int32_t kMaxPhoneNumberChars = 127;
+constexpr int32_t kMaxModemChars = kDeviceNameRoom - 1;
+constexpr int32_t kMaxPhoneNumberChars = kPhoneNumberRoom - 1;
 constexpr int32_t kMaxUserChars = 256;
 constexpr int32_t kMaxPasswordChars = 256;
 
@@ -39,10 +43,11 @@ class HeapBlock {
   void* m_pBlock;
 };
 
-// Copies text into a fixed field, cut to fit with its terminator.
+// Copies text into a fixed field, cut to fit room characters with its
+// terminator (the whole field by default).
 template <size_t N>
-void CopyBounded(char16_t (&field)[N], const WideString& text) {
-  const size_t count = std::min(static_cast<size_t>(text.GetLength()), N - 1);
+void CopyBounded(char16_t (&field)[N], const WideString& text, size_t room = N) {
+  const size_t count = std::min(static_cast<size_t>(text.GetLength()), std::min(room, N) - 1);
   std::copy_n(text.c_str(), count, field);
   field[count] = u'\0';
 }
@@ -78,9 +83,9 @@ RasEntryRecord FilledEntryRecord(uint32_t size, const WideString& modem,
   record.dwType = kRasetPhone;
   record.dwEncryptionType = kEtOptional;
   record.dwfOptions2 = kRaseo2SecureFileAndPrint | kRaseo2SecureClientForMSNet;
-  CopyBounded(record.szLocalPhoneNumber, phoneNumber);
-  CopyBounded(record.szDeviceType, WideString(u"modem"));
-  CopyBounded(record.szDeviceName, modem);
+  CopyBounded(record.szLocalPhoneNumber, phoneNumber, kPhoneNumberRoom);
+  CopyBounded(record.szDeviceType, WideString(u"modem"), kDeviceTypeRoom);
+  CopyBounded(record.szDeviceName, modem, kDeviceNameRoom);
   return record;
 }
 
