@@ -90,20 +90,23 @@ RasEntryRecord FilledEntryRecord(uint32_t size, const WideString& modem,
 }
 
 // Writes the two speed keys into the entry's section of the all-users
-// phonebook file. Returns 0 or the platform's code of the first failure.
+// phonebook file; a failed first write does not hold back the second. Returns
+// 0 or the platform's code of the first failure.
 uint32_t WriteSpeedKeys(DialupServices& services, const WideString& connection,
                         const WideString& baudRate) {
   char16_t fileName[kFileNameChars] = {};
   std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), fileName);
   const uint32_t expandError = services.environment.ExpandInPlace(fileName, kFileNameChars);
   if (expandError != 0) return expandError;
+  uint32_t firstError = 0;
   for (const char16_t* key : {u"PreferredBps", u"ConnectBps"}) {
-    if (!services.profileWriter.WriteString(connection.c_str(), key, baudRate.c_str(), fileName)) {
+    if (!services.profileWriter.WriteString(connection.c_str(), key, baudRate.c_str(), fileName) &&
+        firstError == 0) {
       const uint32_t error = services.profileWriter.LastError();
-      return error != 0 ? error : kErrorCannotWritePhonebook;
+      firstError = error != 0 ? error : kErrorCannotWritePhonebook;
     }
   }
-  return 0;
+  return firstError;
 }
 
 uint32_t StoreCredentials(Phonebook& phonebook, const WideString& connection,

@@ -118,7 +118,7 @@ TEST_F(CreatePhonebookEntryTest, EveryFailureHasItsResultMessageAndCalls) {
     int32_t result;
     std::string output;
     size_t made;  // calls made of kAllCalls; after an early stop only the free follows
-    int writes;   // speed keys attempted
+    int writes;   // speed keys attempted: both, once the name is expanded
   } cases[] = {
       {true, 0, 0, 0, u"", 0, -3, "HeapAlloc failed", 2, 0},
       {false, 183, 0, 0, u"", 0, -1, "RasValidateEntryName failed: Error = 183\n", 3, 0},
@@ -128,7 +128,7 @@ TEST_F(CreatePhonebookEntryTest, EveryFailureHasItsResultMessageAndCalls) {
       // Later failures keep what was written; the credential status is passed through.
       {false, 0, 0, 0, u"", 623, 623, "", 10, 2},
       {false, 0, 0, 122, u"", 0, -5, notWritten + "122\n", 10, 0},
-      {false, 0, 0, 0, u"PreferredBps", 0, -5, notWritten + "5\n", 10, 1},
+      {false, 0, 0, 0, u"PreferredBps", 0, -5, notWritten + "5\n", 10, 2},
       {false, 0, 0, 0, u"ConnectBps", 0, -5, notWritten + "5\n", 10, 2},
       {false, 0, 0, 122, u"", 87, 87, notWritten + "122\n", 10, 0},
   };
