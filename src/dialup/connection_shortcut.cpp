@@ -42,9 +42,10 @@ struct ShortcutObjects {
     if (pEnumerator != nullptr) pEnumerator->Release();
     if (pAllocator != nullptr) {
       // The combined list may be the folder's list itself: free that once.
-      if (pCombined != pFolderList) pAllocator->Free(pCombined);
+      const bool combinedIsOwn = pCombined != pFolderList;
       pAllocator->Free(pFoundItem);
       pAllocator->Free(pFolderList);
+      if (combinedIsOwn) pAllocator->Free(pCombined);
       pAllocator->Release();
     }
     if (pConnections != nullptr) pConnections->Release();

@@ -114,9 +114,10 @@ class DesktopFolder final : public ShellFolder {
 };
 
 // Writes bytes to path through a temporary file in the same folder, so that
-// the name holds either the old file or the whole new one.
+// the name holds either the old file or the whole new one. The temporary name
+// is short and fixed, so any name that fits the folder can be written.
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  std::string temporary = path + ".XXXXXX";
+  std::string temporary = path.substr(0, path.rfind('/') + 1) + ".halvorn-link.XXXXXX";
   const int fd = mkstemp(temporary.data());
   if (fd < 0) return false;
   bool written = true;

@@ -40,8 +40,12 @@ class Win32Enumerator final : public ItemEnumerator {
     LPITEMIDLIST pidl = nullptr;
     ULONG fetched = 0;
     const HRESULT hr = m_pEnum->Next(1, &pidl, &fetched);
-    item = AsBytes(pidl);
-    return hr == S_OK && fetched == 1;
+    const bool fetchedOne = hr == S_OK && fetched == 1;
+    // A list handed back with any other answer is not an item; the shell's
+    // allocator is the COM task allocator, so it is freed here.
+    if (!fetchedOne) CoTaskMemFree(pidl);
+    item = fetchedOne ? AsBytes(pidl) : nullptr;
+    return fetchedOne;
   }
   void Release() override {
     m_pEnum->Release();

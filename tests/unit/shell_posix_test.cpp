@@ -89,6 +89,11 @@ TEST_F(PosixShellTest, ConnectionsFolderListsPhonebookEntriesInFileOrder) {
 TEST_F(PosixShellTest, ReplacesTheLinkWholeOrWritesNothing) {
   const std::string error = "Shortcut creation error!\n\n";
   EXPECT_EQ(Run(u"Office.lnk", u"Office"), error);  // no phonebook yet
+  // A link name of 250 bytes fits the folder, so its temporary must too.
+  const std::u16string longName(246, u'N');
+  WritePhonebook("[" + std::string(246, 'N') + "]\n");
+  EXPECT_EQ(Run((longName + u".lnk").c_str(), longName.c_str()), "\n");
+  fs::remove(m_desktop / (std::string(246, 'N') + ".lnk"));
   WritePhonebook("[Office 2]\n[Office]\n");
   EXPECT_EQ(Run(u"Office.lnk", u"Office"), "\n");
   const std::string first = testing::ScratchFolder::Read((m_desktop / "Office.lnk").string());
