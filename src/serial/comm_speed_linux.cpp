@@ -15,10 +15,11 @@ bool SetTermios2Speed(int fd, uint32_t speed) {
   return ioctl(fd, TCSETS2, &settings) == 0;
 }
 
-bool GetTermios2Speed(int fd, uint32_t& speed) {
+bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed) {
   struct termios2 settings {};
   if (ioctl(fd, TCGETS2, &settings) != 0) return false;
-  speed = settings.c_ospeed;
+  inputSpeed = settings.c_ispeed;
+  outputSpeed = settings.c_ospeed;
   return true;
 }
 
