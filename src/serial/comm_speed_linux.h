@@ -7,7 +7,8 @@
 
 namespace halvorn {
 
-// TCGETS2, BOTHER with speed in both directions, TCSETS2; errno on failure.
+// TCGETS2, BOTHER with speed in both directions, TCSETS2, and TCGETS2 again:
+// EINVAL when the driver holds another speed instead; errno on failure.
 bool SetTermios2Speed(int fd, uint32_t speed);
 // TCGETS2: the speeds the driver holds; errno on failure.
 bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed);
