@@ -187,7 +187,7 @@ bool PosixComm::SetCommState(CommHandle comm, const Dcb& dcb) {
   // Raw by hand: bytes pass unchanged both ways (a CR LF from the modem
   // arrives as CR LF); only XON/XOFF, when asked for, is taken out of the stream.
   settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP |
-                                              INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                                              INLCR | IGNCR | ICRNL | IUCLC | IXON | IXOFF | IXANY |
                                               IMAXBEL | IUTF8);
   if (dcb.fOutX) settings.c_iflag |= IXON;
   if (dcb.fInX) settings.c_iflag |= IXOFF;
