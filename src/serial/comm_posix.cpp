@@ -153,7 +153,9 @@ bool PosixComm::GetCommState(CommHandle comm, Dcb& dcb) {
 
   dcb = state->dcb;
   dcb.DCBlength = kDcbLength;
-  if (!GetTermios2Speed(fd, dcb.BaudRate)) dcb.BaudRate = SpeedFromConstant(cfgetospeed(&settings));
+  uint32_t inputSpeed = 0;
+  if (!GetTermios2Speeds(fd, inputSpeed, dcb.BaudRate))
+    dcb.BaudRate = SpeedFromConstant(cfgetospeed(&settings));
   switch (settings.c_cflag & CSIZE) {
     case CS5: dcb.ByteSize = 5; break;
     case CS6: dcb.ByteSize = 6; break;
@@ -185,7 +187,7 @@ bool PosixComm::SetCommState(CommHandle comm, const Dcb& dcb) {
   // Raw by hand: bytes pass unchanged both ways (a CR LF from the modem
   // arrives as CR LF); only XON/XOFF, when asked for, is taken out of the stream.
   settings.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | INPCK | ISTRIP |
-                                              INLCR | IGNCR | ICRNL | IXON | IXOFF | IXANY |
+                                              INLCR | IGNCR | ICRNL | IUCLC | IXON | IXOFF | IXANY |
                                               IMAXBEL | IUTF8);
   if (dcb.fOutX) settings.c_iflag |= IXON;
   if (dcb.fInX) settings.c_iflag |= IXOFF;
@@ -215,8 +217,10 @@ bool PosixComm::SetCommState(CommHandle comm, const Dcb& dcb) {
     cfsetospeed(&settings, *constant);
   }
   if (tcsetattr(fd, TCSANOW, &settings) != 0) return false;
-  // Speeds without a constant (14400, 28800, 33600, ...) go through termios2.
-  if (!constant && !SetTermios2Speed(fd, dcb.BaudRate)) return false;
+  // Every speed then goes through termios2, in both directions: speeds without
+  // a constant (14400, 28800, 33600) need it, and tcsetattr alone would leave
+  // the input at such a speed from an earlier exchange.
+  if (!SetTermios2Speed(fd, dcb.BaudRate)) return false;
   if (!ApplyDtr(fd, dcb.fDtrControl)) return false;
 
   state->dcb = dcb;

@@ -3,7 +3,20 @@
 #include <asm/termbits.h>
 #include <sys/ioctl.h>
 
+#include <cerrno>
+
 namespace halvorn {
+
+namespace {
+
+// A driver may hold a speed a little off the one asked for (its divisor's
+// nearest rate); the kernel itself takes 2% as the same speed.
+bool HoldsSpeed(uint32_t held, uint32_t speed) {
+  const uint64_t difference = held > speed ? held - speed : speed - held;
+  return difference * 50 <= speed;
+}
+
+}  // namespace
 
 bool SetTermios2Speed(int fd, uint32_t speed) {
   struct termios2 settings {};
@@ -12,13 +25,21 @@ bool SetTermios2Speed(int fd, uint32_t speed) {
   settings.c_cflag |= BOTHER | (BOTHER << IBSHIFT);
   settings.c_ispeed = speed;
   settings.c_ospeed = speed;
-  return ioctl(fd, TCSETS2, &settings) == 0;
+  if (ioctl(fd, TCSETS2, &settings) != 0) return false;
+  // A UART driver that cannot run at the speed falls back to another one
+  // without failing; read back what it holds, so that such a speed is refused
+  // as a Windows driver refuses it instead of being probed at the wrong rate.
+  if (ioctl(fd, TCGETS2, &settings) != 0) return false;
+  if (HoldsSpeed(settings.c_ispeed, speed) && HoldsSpeed(settings.c_ospeed, speed)) return true;
+  errno = EINVAL;
+  return false;
 }
 
-bool GetTermios2Speed(int fd, uint32_t& speed) {
+bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed) {
   struct termios2 settings {};
   if (ioctl(fd, TCGETS2, &settings) != 0) return false;
-  speed = settings.c_ospeed;
+  inputSpeed = settings.c_ispeed;
+  outputSpeed = settings.c_ospeed;
   return true;
 }
 

@@ -7,9 +7,10 @@
 
 namespace halvorn {
 
-// TCGETS2, BOTHER with speed in both directions, TCSETS2; errno on failure.
+// TCGETS2, BOTHER with speed in both directions, TCSETS2, and TCGETS2 again:
+// EINVAL when the driver holds another speed instead; errno on failure.
 bool SetTermios2Speed(int fd, uint32_t speed);
-// TCGETS2: the output speed the driver holds; errno on failure.
-bool GetTermios2Speed(int fd, uint32_t& speed);
+// TCGETS2: the speeds the driver holds; errno on failure.
+bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed);
 
 }  // namespace halvorn
