@@ -112,6 +112,9 @@ void EndLastLine(std::string& text, std::string_view lineEnd) {
 
 bool SetValue(std::string& text, std::string_view section, std::string_view key,
               std::string_view value) {
+  // Blanks before a value are never read back, so they are not written, as
+  // Windows does; else a second write of the same value would add them again.
+  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   const std::vector<ParsedLine> lines = Parse(text);
   const std::string_view lineEnd = LineEndOf(text);
   std::string keyLine;

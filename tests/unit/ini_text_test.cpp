@@ -28,6 +28,7 @@ const SetCase kCases[] = {
     {"NewFileAsWindowsWritesIt", "", "COM3", "AT", "OK", "[COM3]\r\nAT=OK\r\n"},
     {"ReplaceInPlace", "[A]\r\nk=old\r\nj=1\r\n", "A", "k", "v", "[A]\r\nk=v\r\nj=1\r\n"},
     {"SameValueUntouched", "[A]\r\nk = v  \r\n", "A", "k", "v", "[A]\r\nk = v  \r\n"},
+    {"LeadingBlanksOfValueDropped", "[A]\r\nk= v\r\n", "A", "k", " \tv", "[A]\r\nk= v\r\n"},
     {"CaseAndBlanksIgnoredSpellingKept", "[ com3 ]\r\n  at  =  old\r\n", " COM3", "AT ", "v",
      "[ com3 ]\r\n  at  =  v\r\n"},
     {"FirstSectionAndKeyWin", "[A]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\n", "a", "K", "v",
