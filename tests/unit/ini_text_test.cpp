@@ -48,6 +48,7 @@ const SetCase kCases[] = {
     {"Utf8BomKept", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "a", "k", "v", "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
     {"UntouchedLinesKept", "; r\r\n\r\n[B]\n o = s\t\r\n[A]\r\nj=1\r\n\t\r\n[Z]", "A", "k",
      "v", "; r\r\n\r\n[B]\n o = s\t\r\n[A]\r\nj=1\r\nk=v\r\n\t\r\n[Z]"},
+    {"KeyWithoutEqualsGetsValue", "[A]\r\n k \r\n", "A", "K", "v", "[A]\r\n k=v \r\n"},
     {"HeaderWithTrailingComment", "[A] ; c\r\nk=1\r\n", "A", "k", "v", "[A] ; c\r\nk=v\r\n"},
 };
 
