@@ -41,7 +41,7 @@ struct ParsedLine {
   Line line;
   Kind kind;
   std::string_view name;  // section or key name, blanks trimmed
-  size_t equals;          // offset of the '=' of a key line in the text
+  size_t equals;          // offset of the '=' of a key line in the text, or npos
 };
 
 std::vector<ParsedLine> Parse(std::string_view text) {
@@ -66,6 +66,11 @@ std::vector<ParsedLine> Parse(std::string_view text) {
       parsed.kind = Kind::kKey;
       parsed.name = TrimBlanks(content.substr(0, eq));
       parsed.equals = begin + eq;
+    } else if (!trimmed.empty()) {
+      // Windows reads a line without "=" as a key with no value yet.
+      parsed.kind = Kind::kKey;
+      parsed.name = trimmed;
+      parsed.equals = std::string_view::npos;
     }
     lines.push_back(parsed);
     begin = end;
@@ -112,6 +117,9 @@ void EndLastLine(std::string& text, std::string_view lineEnd) {
 
 bool SetValue(std::string& text, std::string_view section, std::string_view key,
               std::string_view value) {
+  // Blanks before a value are never read back, so they are not written, as
+  // Windows does; else a second write of the same value would add them again.
+  while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
   const std::vector<ParsedLine> lines = Parse(text);
   const std::string_view lineEnd = LineEndOf(text);
   std::string keyLine;
@@ -130,6 +138,12 @@ bool SetValue(std::string& text, std::string_view section, std::string_view key,
     // Only the value changes: the key's spelling, the blanks before the value
     // and the line's own line end stay.
     const Line& line = lines[found].line;
+    if (lines[found].equals == std::string_view::npos) {
+      const std::string_view name = lines[found].name;
+      text.insert(static_cast<size_t>(name.data() + name.size() - text.data()),
+                  std::string("=").append(value));
+      return true;
+    }
     size_t valueBegin = lines[found].equals + 1;
     while (valueBegin < line.contentEnd && IsBlank(text[valueBegin])) ++valueBegin;
     std::string_view old = std::string_view(text).substr(valueBegin, line.contentEnd - valueBegin);
@@ -164,6 +178,7 @@ std::optional<std::string> GetValue(std::string_view text, std::string_view sect
   if (header == lines.size()) return std::nullopt;
   size_t found = FindKey(lines, header, key);
   if (found == lines.size()) return std::nullopt;
+  if (lines[found].equals == std::string_view::npos) return std::string();
   size_t valueBegin = lines[found].equals + 1;
   return std::string(
       TrimBlanks(text.substr(valueBegin, lines[found].line.contentEnd - valueBegin)));

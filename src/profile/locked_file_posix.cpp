@@ -181,6 +181,9 @@ int UpdateFileLocked(const std::string& requestedPath,
   bool existed = false;
   struct stat info {};
   if (int error = ReadWhole(path, text, existed, info)) return error;
+  // The rename would replace a file we may not write to (read-only, or
+  // another user's); like Windows, such a file is refused.
+  if (existed && ::access(path.c_str(), W_OK) != 0) return errno;
   if (!edit(text)) return 0;
   return ReplaceContents(path, text, existed, info, newFileMode);
   // The lock goes with its descriptor, after the rename.

@@ -4,7 +4,8 @@
 // that is never deleted. The new text goes to a temporary file in the same
 // folder (every write, fsync and close checked) and is renamed over the old
 // one, keeping its mode; on any error the old file stays as it was. A missing
-// folder is not created: the update fails.
+// folder is not created and a file we may not write to is not replaced: the
+// update fails.
 #pragma once
 
 #include <sys/types.h>

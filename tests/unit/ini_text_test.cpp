@@ -28,6 +28,7 @@ const SetCase kCases[] = {
     {"NewFileAsWindowsWritesIt", "", "COM3", "AT", "OK", "[COM3]\r\nAT=OK\r\n"},
     {"ReplaceInPlace", "[A]\r\nk=old\r\nj=1\r\n", "A", "k", "v", "[A]\r\nk=v\r\nj=1\r\n"},
     {"SameValueUntouched", "[A]\r\nk = v  \r\n", "A", "k", "v", "[A]\r\nk = v  \r\n"},
+    {"LeadingBlanksOfValueDropped", "[A]\r\nk= v\r\n", "A", "k", " \tv", "[A]\r\nk= v\r\n"},
     {"CaseAndBlanksIgnoredSpellingKept", "[ com3 ]\r\n  at  =  old\r\n", " COM3", "AT ", "v",
      "[ com3 ]\r\n  at  =  v\r\n"},
     {"FirstSectionAndKeyWin", "[A]\r\nk=1\r\nk=2\r\n[a]\r\nk=3\r\n", "a", "K", "v",
@@ -47,6 +48,7 @@ const SetCase kCases[] = {
     {"Utf8BomKept", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "a", "k", "v", "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
     {"UntouchedLinesKept", "; r\r\n\r\n[B]\n o = s\t\r\n[A]\r\nj=1\r\n\t\r\n[Z]", "A", "k",
      "v", "; r\r\n\r\n[B]\n o = s\t\r\n[A]\r\nj=1\r\nk=v\r\n\t\r\n[Z]"},
+    {"KeyWithoutEqualsGetsValue", "[A]\r\n k \r\n", "A", "K", "v", "[A]\r\n k=v \r\n"},
     {"HeaderWithTrailingComment", "[A] ; c\r\nk=1\r\n", "A", "k", "v", "[A] ; c\r\nk=v\r\n"},
 };
 

@@ -173,10 +173,14 @@ class WideBytesCodePage final : public CodePage {
 
 class NarrowCopyRetryTest : public ::testing::Test {
  protected:
-  void SetUp() override { InstallCodePage(&fake); }
-  void TearDown() override { InstallCodePage(&utf8); }
+  void SetUp() override {
+    previous = &ActiveCodePage();
+    InstallCodePage(&fake);
+  }
+  // The one installed before: the later tests run on it.
+  void TearDown() override { InstallCodePage(previous); }
   WideBytesCodePage fake;
-  Utf8CodePage utf8;
+  CodePage* previous = nullptr;
 };
 
 TEST_F(NarrowCopyRetryTest, InsufficientBufferIsRetriedWithTheQueriedSize) {
