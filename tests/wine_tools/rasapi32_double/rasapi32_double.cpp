@@ -15,45 +15,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <iterator>
 #include <string>
 
 namespace {
 
 HMODULE g_module = nullptr;
 
-// The record versions after the one the headers describe (Windows XP) append
-// their fields to it.
-struct EntryVista {
-  RASENTRYW xp;
-  BYTE ipv6addrDns[16];
-  BYTE ipv6addrDnsAlt[16];
-  DWORD dwIPv4InterfaceMetric;
-  DWORD dwIPv6InterfaceMetric;
-};
-struct EntryWin7 {
-  EntryVista vista;
-  BYTE ipv6addr[16];
-  DWORD dwIPv6PrefixLength;
-  DWORD dwNetworkOutageTime;
-};
-struct EntryWin8 {
-  EntryWin7 win7;
-  WCHAR szIDi[257];
-  WCHAR szIDr[257];
-  BOOL fIsImsConfig;
-  DWORD IdiType;
-  DWORD IdrType;
-  BOOL fDisableIKEv2Fragmentation;
-};
-
+// Sizes of the entry record versions. Vista, 7 and 8 append IPv6 and IKEv2
+// fields to the XP record that the headers describe.
 constexpr DWORD kKnownEntrySizes[] = {
     offsetof(RASENTRYW, dwSubEntries),  // Windows NT 4.0
     offsetof(RASENTRYW, dwType),        // NT 4.0 SP3, 98
     offsetof(RASENTRYW, dwfOptions2),   // 2000
     sizeof(RASENTRYW),                  // XP
-    sizeof(EntryVista),
-    sizeof(EntryWin7),
-    sizeof(EntryWin8),
+    sizeof(RASENTRYW) + 40,             // Vista
+    sizeof(RASENTRYW) + 64,             // 7
+    sizeof(RASENTRYW) + 1108,           // 8 and later
 };
 
 bool IsKnownEntrySize(DWORD size) {
@@ -67,14 +45,15 @@ bool IsKnownEntrySize(DWORD size) {
 DWORD OwnEntrySize() {
   wchar_t text[16];
   const DWORD length = GetEnvironmentVariableW(L"RAS_DOUBLE_ENTRY_SIZE", text, 16);
-  if (length == 0 || length >= 16) return sizeof(EntryWin8);
+  if (length == 0 || length >= 16) return kKnownEntrySizes[std::size(kKnownEntrySizes) - 1];
   return static_cast<DWORD>(std::wcstoul(text, nullptr, 10));
 }
 
 std::string Utf8(const wchar_t* text) {
   if (text == nullptr) return "(none)";
   char buffer[1024];
-  const int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
   return length > 0 ? buffer : "(unconvertible)";
 }
 
@@ -93,8 +72,8 @@ __attribute__((format(gnu_printf, 1, 2))) void Log(const char* format, ...) {
   if (moduleLength == 0 || moduleLength >= MAX_PATH) return;
   std::wstring path(module);
   path.replace(path.rfind(L'\\') + 1, std::wstring::npos, L"rasapi32.log");
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   DWORD written = 0;
   WriteFile(file, line, static_cast<DWORD>(count + 1), &written, nullptr);
@@ -176,14 +155,15 @@ DWORD WriteEntry(const wchar_t* name, const BYTE* record, DWORD size) {
         !IsStorableText(reinterpret_cast<const wchar_t*>(record + text.offset), text.chars))
       return ERROR_INVALID_PARAMETER;
   const int created = SHCreateDirectoryExW(nullptr, PhonebookFolder().c_str(), nullptr);
-  if (created != ERROR_SUCCESS && created != ERROR_ALREADY_EXISTS) return ERROR_CANNOT_WRITE_PHONEBOOK;
+  if (created != ERROR_SUCCESS && created != ERROR_ALREADY_EXISTS)
+    return ERROR_CANNOT_WRITE_PHONEBOOK;
   const std::wstring file = PhonebookFile();
   bool written = true;
   for (const TextKey& text : kTextKeys)
     if (text.offset + text.chars * sizeof(WCHAR) <= size)
-      written &= WritePrivateProfileStringW(
-                     name, text.key, reinterpret_cast<const wchar_t*>(record + text.offset),
-                     file.c_str()) != FALSE;
+      written &= WritePrivateProfileStringW(name, text.key,
+                                            reinterpret_cast<const wchar_t*>(record + text.offset),
+                                            file.c_str()) != FALSE;
   for (const NumberKey& number : kNumberKeys) {
     if (number.offset + sizeof(DWORD) > size) continue;
     DWORD value;
@@ -198,7 +178,8 @@ void ReadEntry(const wchar_t* name, BYTE* record, DWORD size) {
   const std::wstring file = PhonebookFile();
   for (const TextKey& text : kTextKeys)
     if (text.offset + text.chars * sizeof(WCHAR) <= size)
-      GetPrivateProfileStringW(name, text.key, L"", reinterpret_cast<wchar_t*>(record + text.offset),
+      GetPrivateProfileStringW(name, text.key, L"",
+                               reinterpret_cast<wchar_t*>(record + text.offset),
                                static_cast<DWORD>(text.chars), file.c_str());
   for (const NumberKey& number : kNumberKeys) {
     if (number.offset + sizeof(DWORD) > size) continue;
@@ -244,14 +225,16 @@ DWORD SetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, DWORD size)
   return WriteEntry(entry, reinterpret_cast<const BYTE*>(record), record->dwSize);
 }
 
-DWORD SetCredentials(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credentials,
-                     BOOL clear) {
+DWORD SetCredentials(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credentials, BOOL clear) {
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
   if (credentials == nullptr) return ERROR_INVALID_PARAMETER;
   if (credentials->dwSize != sizeof(RASCREDENTIALSW)) return ERROR_INVALID_SIZE;
   if (entry == nullptr || !EntryExists(entry)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
   const std::wstring file = CredentialsFile();
-  if (clear) return WritePrivateProfileStringW(entry, nullptr, nullptr, file.c_str()) ? 0 : ERROR_CANNOT_WRITE_PHONEBOOK;
+  if (clear)
+    return WritePrivateProfileStringW(entry, nullptr, nullptr, file.c_str())
+               ? 0
+               : ERROR_CANNOT_WRITE_PHONEBOOK;
   const struct {
     DWORD bit;
     const wchar_t* key;
@@ -273,6 +256,9 @@ DWORD SetCredentials(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credent
 }
 
 const char* Given(const void* pointer) { return pointer != nullptr ? "given" : "(none)"; }
+std::string Number(const DWORD* value) {
+  return value != nullptr ? std::to_string(*value) : "(none)";
+}
 
 }  // namespace
 
@@ -283,12 +269,12 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
 
 DWORD WINAPI RasGetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record,
                                     LPDWORD size, LPBYTE deviceInfo, LPDWORD deviceInfoSize) {
-  const std::string sizeIn = size != nullptr ? std::to_string(*size) : "(none)";
-  const std::string dwSize = record != nullptr ? std::to_string(record->dwSize) : "(none)";
+  const std::string sizeIn = Number(size);
   const DWORD status = GetEntry(phonebook, entry, record, size, deviceInfoSize);
   Log("RasGetEntryPropertiesW phonebook=%s entry=%s dwSize=%s size=%s deviceInfo=%s -> %lu size=%s",
-      Utf8(phonebook).c_str(), Utf8(entry).c_str(), dwSize.c_str(), sizeIn.c_str(),
-      Given(deviceInfo), status, size != nullptr ? std::to_string(*size).c_str() : "(none)");
+      Utf8(phonebook).c_str(), Utf8(entry).c_str(),
+      Number(record ? &record->dwSize : nullptr).c_str(), sizeIn.c_str(), Given(deviceInfo), status,
+      Number(size).c_str());
   return status;
 }
 
@@ -304,8 +290,8 @@ DWORD WINAPI RasSetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRY
   const DWORD status = SetEntry(phonebook, entry, record, size);
   Log("RasSetEntryPropertiesW phonebook=%s entry=%s dwSize=%s size=%lu deviceInfo=%s/%lu -> %lu",
       Utf8(phonebook).c_str(), Utf8(entry).c_str(),
-      record != nullptr ? std::to_string(record->dwSize).c_str() : "(none)", size,
-      Given(deviceInfo), deviceInfoSize, status);
+      Number(record ? &record->dwSize : nullptr).c_str(), size, Given(deviceInfo), deviceInfoSize,
+      status);
   return status;
 }
 
@@ -314,8 +300,7 @@ DWORD WINAPI RasSetCredentialsW(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIA
   const DWORD status = SetCredentials(phonebook, entry, credentials, clear);
   Log("RasSetCredentialsW phonebook=%s entry=%s dwSize=%s mask=%s clear=%d -> %lu",
       Utf8(phonebook).c_str(), Utf8(entry).c_str(),
-      credentials != nullptr ? std::to_string(credentials->dwSize).c_str() : "(none)",
-      credentials != nullptr ? std::to_string(credentials->dwMask).c_str() : "(none)", clear,
-      status);
+      Number(credentials ? &credentials->dwSize : nullptr).c_str(),
+      Number(credentials ? &credentials->dwMask : nullptr).c_str(), clear, status);
   return status;
 }
