@@ -25,7 +25,7 @@ int32_t HalvornCommands::Ras(const WideString& connection, const WideString& mod
 }
 
 int32_t HalvornCommands::RasReset(const WideString& connection) {
-  return ReadPhonebookEntry(m_services.phonebook, connection);
+  return ReadPhonebookEntry(m_services.phonebook, m_services.processHeap, connection);
 }
 
 }  // namespace halvorn

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <vector>
 
 #include "dialup/connection_shortcut.h"
 #include "dialup/environment.h"
@@ -27,7 +26,7 @@ constexpr int32_t kMaxPhoneNumberChars = kPhoneNumberRoom - 1;
 constexpr int32_t kMaxUserChars = 256;
 constexpr int32_t kMaxPasswordChars = 256;
 
-// Frees the entry record on every way out.
+// Frees a record block on every way out.
 class HeapBlock {
  public:
   HeapBlock(ProcessHeap& heap, size_t bytes) : m_heap(heap), m_pBlock(heap.AllocateZeroed(bytes)) {}
@@ -186,14 +185,17 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
   return result;
 }
 
-int32_t ReadPhonebookEntry(Phonebook& phonebook, const WideString& connection) {
+int32_t ReadPhonebookEntry(Phonebook& phonebook, ProcessHeap& heap, const WideString& connection) {
   uint32_t size = 0;
   phonebook.QueryEntrySize(size);
   size = UsableRecordSize(size);
-  // The block is never smaller than the size the service is told it has.
-  std::vector<uint32_t> block((std::max<size_t>(size, kRasEntryRecordSize) + 3) / 4, 0);
-  block[0] = size;  // dwSize
-  return static_cast<int32_t>(phonebook.GetEntryProperties(connection.c_str(), block.data(), size));
+  // The block is never smaller than the size the service is told it has. It
+  // comes from the heap, which refuses a size no process can hold (a broken
+  // service may report one) instead of failing the whole program.
+  HeapBlock block(heap, std::max(size, kRasEntryRecordSize));
+  if (block.Get() == nullptr) return kRasOutOfMemory;
+  std::memcpy(block.Get(), &size, sizeof size);  // dwSize
+  return static_cast<int32_t>(phonebook.GetEntryProperties(connection.c_str(), block.Get(), size));
 }
 
 }  // namespace halvorn

@@ -55,7 +55,8 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
                              const WideString& user, const WideString& password,
                              const WideString& baudRate, bool wantShortcut);
 
-// The service's status of reading the entry: 0 when it exists and was read.
-int32_t ReadPhonebookEntry(Phonebook& phonebook, const WideString& connection);
+// The service's status of reading the entry: 0 when it exists and was read;
+// kRasOutOfMemory when no block for the record could be had.
+int32_t ReadPhonebookEntry(Phonebook& phonebook, ProcessHeap& heap, const WideString& connection);
 
 }  // namespace halvorn

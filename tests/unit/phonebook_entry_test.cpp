@@ -199,12 +199,24 @@ TEST(ReadPhonebookEntry, PassesTheStatusAndNeverOverflows) {
                                                {0u, 632u, 5616u}, {9000u, 0u, 9000u}}) {
     Log log;
     testing::FakePhonebook phonebook(log);
+    testing::FakeProcessHeap heap(log);
     phonebook.reportedSize = reported;
     phonebook.getStatus = status;
-    EXPECT_EQ(ReadPhonebookEntry(phonebook, WideString(u"Office")), static_cast<int32_t>(status));
-    EXPECT_EQ(log, (Log{"QueryEntrySize 0", "GetEntryProperties Office " + std::to_string(size)}));
+    EXPECT_EQ(ReadPhonebookEntry(phonebook, heap, WideString(u"Office")), static_cast<int32_t>(status));
+    EXPECT_EQ(log, (Log{"QueryEntrySize 0", "AllocateZeroed " + std::to_string(size),
+                        "GetEntryProperties Office " + std::to_string(size), "Free"}));
     EXPECT_EQ(phonebook.getDeclaredSize, size);  // the block's dwSize
   }
+}
+
+TEST(ReadPhonebookEntry, ABlockTheHeapRefusesIsOutOfMemory) {
+  Log log;
+  testing::FakePhonebook phonebook(log);
+  testing::FakeProcessHeap heap(log);
+  phonebook.reportedSize = 0xFFFFFFFF;  // a broken service
+  heap.fails = true;
+  EXPECT_EQ(ReadPhonebookEntry(phonebook, heap, WideString(u"Office")), kRasOutOfMemory);
+  EXPECT_EQ(log, (Log{"QueryEntrySize 0", "AllocateZeroed 4294967295"}));
 }
 
 }  // namespace

@@ -1,30 +1,85 @@
 #!/usr/bin/env bash
-# The Windows build under Wine against its Remote Access service, a stub: it
-# reports an entry size of 0 (the tool then uses its own record), accepts every
-# name and entry, answers the entry read with 0 and the credential call with
-# 635 (ERROR_UNKNOWN), whose low 8 bits, 123, are the exit status. Wine's shell
-# has no Network Connections folder, so no shortcut can point at the entry.
+# The Windows build under Wine against the Remote Access service double of
+# tests/wine_tools/rasapi32_double, loaded in place of Wine's stub: the entry,
+# its credentials and the speed keys land where Windows keeps them, and the
+# double's log shows each call the tool made with its sizes, masks and names.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/wine/lib.bash"
 
 unset ALLUSERSPROFILE  # the prefix's own, C:\ProgramData
-app_data="$WINEPREFIX/drive_c/ProgramData/Application Data"
-pbk="$app_data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
-rm -rf "$app_data"
-trap 'rm -rf "$app_data"' EXIT
-ras() { halvorn_exe ras Office "USR 56K" 5551234 alice s3cret 57600 "$@"; }
+program_data="$WINEPREFIX/drive_c/ProgramData"
+pbk_folder="$program_data/Microsoft/Network/Connections/Pbk"
+pbk="$pbk_folder/rasphone.pbk"
+credentials="$pbk_folder/rasphone.credentials"
+# Windows keeps "Application Data" in ProgramData as a junction to ProgramData
+# itself, so the speed-key path of the tool reaches the phonebook RAS writes.
+junction="$program_data/Application Data"
+link_like_windows() { [ -L "$junction" ] || { rm -rf "$junction" && ln -s . "$junction"; }; }
+link_like_windows
+scratch=$(mktemp -d)
+rm -rf "$pbk_folder"
+trap 'link_like_windows; rm -rf "$scratch" "$pbk_folder"' EXIT
+cp "$HALVORN_EXE" "$(dirname "$HALVORN_EXE")/rasapi32.dll" "$scratch/"
+export WINEDLLOVERRIDES=rasapi32=n
+log="$scratch/rasapi32.log"
+tool() { wine_run "$scratch/halvorn.exe" "$@"; }
+ras() { tool ras "$1" "USR 56K" 5551234 alice s3cret 57600 "${@:2}"; }
 
-# Without the phonebook folder the speed keys cannot be written: the profile
-# writer's "path not found" is reported, and the credential status decides.
-expect_run "ras without a phonebook folder" 123 $'Phonebook file not written: Error = 3\n' ras
-mkdir -p "$(dirname "$pbk")"
-expect_run "ras with a shortcut" 123 $'Shortcut creation error!\n\n' ras shortcut
-check "speed keys in the entry's section" \
-  test "$(tr -d '\0\r' <"$pbk")" = $'[Office]\nPreferredBps=57600\nConnectBps=57600'
-check "no link file" [ -z "$(find "$WINEPREFIX/drive_c" -name 'Office.lnk*')" ]
+# calls ENTRY REPORTED_SIZE USED_SIZE: the log of one successful ras run.
+calls() {
+  local query='RasGetEntryPropertiesW phonebook=(none) entry=(none) dwSize=(none) size=0'
+  printf '%s deviceInfo=(none) -> 603 size=%s\n' "$query" "$2"
+  printf 'RasValidateEntryNameW phonebook=(none) entry=%s -> 0\n' "$1"
+  printf 'RasSetEntryPropertiesW phonebook=(none) entry=%s dwSize=%s size=%s deviceInfo=(none)/0 -> 0\n' "$1" "$3" "$3"
+  printf 'RasSetCredentialsW phonebook=(none) entry=%s dwSize=1068 mask=3 clear=0 -> 0\n' "$1"
+}
+section() { tr -d '\r' <"$2" | sed -n "/^\[$1\]/,/^\[/p" | sed '/^\[/d'; }
 
-expect_run "argument too long" 252 $'Argument too long: phonenumber\n' \
-  halvorn_exe ras Office m "$(printf '%0128d' 0)" u p 9600
-expect_run "rasreset" 0 "" halvorn_exe rasreset Office
+expect_run "ras" 0 "" ras Office
+check "calls: size query, validation, write with the reported size, credentials" \
+  cmp -s "$log" <(calls Office 6724 6724)
+check "entry and speed keys in one section, as the profile service writes them" \
+  cmp -s "$pbk" <(printf '%s\r\n' "[Office]" PhoneNumber=5551234 AreaCode= DeviceType=modem \
+    "DeviceName=USR 56K" Type=1 Options=24 NetProtocols=4 FramingProtocol=1 EncryptionType=3 \
+    Options2=3 CountryID=0 CountryCode=0 PreferredBps=57600 ConnectBps=57600)
+check "credentials stored" test "$(section Office "$credentials")" = $'UserName=alice\nPassword=s3cret'
+check "credentials not in the phonebook" test -z "$(grep -e alice -e s3cret "$pbk")"
+
+stored=$(cat "$pbk" "$credentials" | od -c)
+expect_run "ras on an existing entry" 255 $'RasValidateEntryName failed: Error = 183\n' ras Office
+check "existing entry: no byte changed" test "$(cat "$pbk" "$credentials" | od -c)" = "$stored"
+check "existing entry: nothing written" \
+  test "$(tail -n 1 "$log")" = "RasValidateEntryNameW phonebook=(none) entry=Office -> 183"
+expect_run "malformed name" 255 $'RasValidateEntryName failed: Error = 123\n' ras .Office
+expect_run "rasreset" 0 "" tool rasreset Office
+expect_run "rasreset of a missing entry" 111 "" tool rasreset Missing
+# A size no record has: a 32-bit process gets no such block (-3), a 64-bit one
+# may, and the service then refuses the size (632).
+RAS_DOUBLE_ENTRY_SIZE=4294967295 capture_run tool rasreset Office
+check "rasreset with an absurd reported size" [ "$run_status" = 253 -o "$run_status" = 120 ]
+
+expect_run "ras with - as user" 0 "" tool ras Guest m 5559876 - ignored 33600
+check "empty credentials" test "$(section Guest "$credentials")" = $'UserName=\nPassword='
+
+rm -f "$log"
+expect_run "modem too long" 252 $'Argument too long: modem\n' \
+  tool ras Long "$(printf '%0128d' 0)" 1 u p 9600
+check "modem too long: no call" test ! -e "$log"
+
+# A service whose record is too small for the fields set (Windows 2000's
+# record) gets the tool's own.
+RAS_DOUBLE_ENTRY_SIZE=4048 expect_run "ras with a small reported size" 0 "" ras Small
+check "small reported size: own record written" cmp -s "$log" <(calls Small 4048 5616)
+
+# Wine's shell has no Network Connections folder, so no shortcut can point at
+# the entry; the entry and credentials stay.
+expect_run "ras with a shortcut" 0 $'Shortcut creation error!\n\n' ras Linked shortcut
+check "no link file" [ -z "$(find "$WINEPREFIX/drive_c" -name 'Linked.lnk*')" ]
+
+# Without the junction the speed keys find no folder; entry and credentials stay.
+rm "$junction"
+expect_run "speed keys not written" 251 $'Phonebook file not written: Error = 3\n' ras Elsewhere
+check "speed keys not written: credentials stored" test -n "$(section Elsewhere "$credentials")"
+link_like_windows
 finish
