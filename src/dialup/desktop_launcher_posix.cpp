@@ -114,13 +114,15 @@ class InvokingUserScope {
   std::vector<gid_t> m_savedGroups;
 };
 
-// Whether path is a launcher this tool wrote: a regular file whose first line
-// is the marker.
-bool IsOwnLauncher(const std::string& path, std::string_view name) {
+// Whether path is a launcher this tool wrote, for any connection: a regular
+// file whose first line is a marker.
+bool IsOwnLauncher(const std::string& path) {
   struct stat info {};
   if (lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return false;
+  std::string marker = PppMarkerLine("");
+  marker.pop_back();  // the line end
   const auto text = ReadSmallFile(path);
-  return text && text->compare(0, PppMarkerLine(name).size(), PppMarkerLine(name)) == 0;
+  return text && text->compare(0, marker.size(), marker) == 0;
 }
 
 }  // namespace
@@ -215,7 +217,7 @@ bool SaveLauncher(const std::string& fileName, std::string_view name) {
   if (!user.Ok()) return false;
   struct stat info {};
   const bool exists = lstat(fileName.c_str(), &info) == 0;
-  if (exists && !IsOwnLauncher(fileName, name)) return false;
+  if (exists && !IsOwnLauncher(fileName)) return false;
   return PlaceWholeFile(fileName, LauncherText(name), kLauncherMode, kKeepGroup, exists) == 0;
 }
 
