@@ -78,4 +78,16 @@ expect_run "no ppp package: -6" 250 $'PPP peer not written: install the ppp pack
   "$HALVORN" ras Nopkg "USR 56K" 5551234 - - 57600
 umount /etc/ppp
 expect_run "the entry is in the tool's phonebook" 0 "" "$HALVORN" rasreset Nopkg
+
+# `pon Office`, run by a member of the dip group, dials the modem on
+# /dev/ttyUSB0 (here a link to the simulator's line). pppd gets through the
+# chat script and stops where the kernel's missing PPP support begins.
+mount -t tmpfs tmpfs /run && mkdir /run/lock  # pppd's lock and database stay private
+simulator_start
+stty -F "$SIMULATOR_PTY" raw -echo
+ln -sf "$SIMULATOR_PTY" /dev/ttyUSB0
+capture_run timeout 60 runuser -u nobody -G dip -- pon Office nodetach logfd 1
+simulator_stop
+check "pon Office: the modem on /dev/ttyUSB0 is dialled" grep -q 'speed=57600 .*rx="ATDT5551234\\r"' "$SIMULATOR_LOG"
+check "pon Office: pppd reports the serial connection" grep -q "Serial connection established" <<<"$run_output"
 finish
