@@ -21,9 +21,11 @@ constexpr char kChatProgram[] = "/usr/sbin/chat";
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
 
+// Anything under the name counts, a dangling link too. A folder we may not
+// look into hides nothing from us: writing there fails later on its own.
 bool Exists(const std::string& path) {
   struct stat info {};
-  return lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+  return lstat(path.c_str(), &info) == 0 || (errno != ENOENT && errno != EACCES);
 }
 
 // A word for /bin/sh, which runs pppd's connect command: quoted unless it is
