@@ -42,13 +42,20 @@ finish() {
 # `ras` writes pppd's files at their real paths and the machine's stay as
 # they are. With "dev", /dev is a scratch copy too, with stand-ins for
 # /dev/ppp (pppd checks for kernel PPP before its dry run) and /dev/ttyUSB0.
+# The script's temporary files go to one folder ($TMPDIR), removed afterwards.
 private_ppp_config() {
   if [ "${HALVORN_PRIVATE_PPP:-}" != 1 ]; then
     if [ "$(id -u)" -ne 0 ]; then
       echo "FAIL ${0##*/}: needs root for a private mount namespace (unshare -m)"
       exit 1
     fi
-    exec env HALVORN_PRIVATE_PPP=1 unshare -m --propagation private bash "$0" "$@"
+    local scratch status=0
+    scratch=$(mktemp -d)
+    chmod 755 "$scratch"  # test users reach their homes below it
+    env HALVORN_PRIVATE_PPP=1 TMPDIR="$scratch" unshare -m --propagation private bash "$0" "$@" ||
+      status=$?
+    rm -rf "$scratch"
+    exit "$status"
   fi
   local dir copy
   for dir in /etc/ppp /etc/chatscripts; do
