@@ -133,6 +133,11 @@ class CModemSimulator {
  public:
   CModemSimulator(SOptions options, CLog& log) : m_options(std::move(options)), m_log(log) {
     for (const auto& info : m_options.m_vecInfo) m_modem.SetInfoText(info.first, info.second);
+    const std::string& strDial = m_options.m_strDial;
+    m_modem.SetDialResult(strDial == "busy"          ? EResult::Busy
+                          : strDial == "no-carrier"  ? EResult::NoCarrier
+                          : strDial == "no-dialtone" ? EResult::NoDialtone
+                                                     : EResult::Connect);
   }
 
   bool LoadProfile() {
@@ -321,8 +326,10 @@ class CModemSimulator {
       strAnswer = MakeGarbage(strLine.size());
     } else {
       if (!m_modem.IsEchoOn()) strEcho.clear();
+      m_modem.SetLineSpeed(state.m_nOutputSpeed);
       strAnswer = MakeAnswer(strCommand, actions);
     }
+    const std::string strDialled = m_modem.TakeDialled();
 
     std::string strLog = "cmd t=" + std::to_string(nNow - m_nStartMs) + " seq=" + std::to_string(m_nSeq) +
                          " speed=" + std::to_string(state.m_nOutputSpeed);
@@ -330,6 +337,7 @@ class CModemSimulator {
     strLog += " frame=" + state.m_strFrame + " flow=" + state.m_strFlow + " ldisc=" + state.m_strDiscipline +
               " rx=\"" + CEscape(strLine) + "\" tx=\"" + CEscape(strEcho + strAnswer) + "\"";
     if (actions.m_nLateMs > 0) strLog += " delay=" + std::to_string(actions.m_nLateMs);
+    if (!strDialled.empty()) strLog += " dial=\"" + CEscape(strDialled) + "\"";
     m_log.Write(strLog + " act=" + strWhat);
 
     if (actions.m_bVanish) {

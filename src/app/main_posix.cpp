@@ -31,8 +31,9 @@ int main(int argc, char** argv) {
     arguments.reserve(static_cast<size_t>(argc));
     for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
 
-    // Dial-up entry: the project's own phonebook at the all-users path.
-    PosixPhonebook phonebook(PosixPhonebookPath());
+    // Dial-up entry: the project's own phonebook at the all-users path, made
+    // dialable by pppd through its files under /etc.
+    PosixPhonebook phonebook(PosixPhonebookPath(), "/etc");
     PosixEnvironment environment;
     PosixProcessHeap processHeap;
     PosixProfileWriter platformProfileWriter;
@@ -41,7 +42,12 @@ int main(int argc, char** argv) {
 
     Services services{console, comm, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
-    return ToPosixExitStatus(RunHalvorn(arguments, runtime, console, commands));
+    int32_t status = RunHalvorn(arguments, runtime, console, commands);
+    if (phonebook.PppPeerSkipped()) {
+      PrintNarrow(console, "PPP peer not written: install the ppp package\n");
+      if (status == 0) status = kRasPppNotInstalled;  // an earlier failure says more
+    }
+    return ToPosixExitStatus(status);
   } catch (const std::exception&) {
     // Out of memory or a broken invariant in the text layer: nothing sensible
     // can be reported beyond a failing status.

@@ -17,6 +17,9 @@ inline constexpr uint32_t kErrorCannotFindPhonebookEntry = 623;
 inline constexpr uint32_t kErrorCannotWritePhonebook = 624;
 inline constexpr uint32_t kErrorInvalidSize = 632;
 
+// The operands of `ras` that the phonebook stores.
+enum class EntryOperand { Connection, Modem, PhoneNumber, User, Password };
+
 class Phonebook {
  public:
   virtual ~Phonebook() = default;
@@ -40,6 +43,11 @@ class Phonebook {
   // Reads the entry into a block of size bytes whose dwSize the caller set.
   virtual uint32_t GetEntryProperties(const char16_t* entryName, void* record,
                                       uint32_t& size) = 0;
+
+  // Whether text can be stored as that operand and read back exactly as given.
+  // Asked for every operand (the password only when the user is not "-")
+  // before anything is written; a refusal ends `ras` with -4.
+  virtual bool CanStore(EntryOperand /*operand*/, const char16_t* /*text*/) { return true; }
 };
 
 }  // namespace halvorn

@@ -66,6 +66,19 @@ const char16_t* TooLongOperand(const WideString& connection, const WideString& m
   return nullptr;
 }
 
+// The name of the first operand the phonebook cannot store as given, or null.
+const char16_t* UnstorableOperand(Phonebook& phonebook, const WideString& connection,
+                                  const WideString& modem, const WideString& phoneNumber,
+                                  const WideString& user, const WideString& password) {
+  if (!phonebook.CanStore(EntryOperand::Connection, connection.c_str())) return u"connection";
+  if (!phonebook.CanStore(EntryOperand::Modem, modem.c_str())) return u"modem";
+  if (!phonebook.CanStore(EntryOperand::PhoneNumber, phoneNumber.c_str())) return u"phonenumber";
+  if (!phonebook.CanStore(EntryOperand::User, user.c_str())) return u"user";
+  if (!IsDash(user) && !phonebook.CanStore(EntryOperand::Password, password.c_str()))
+    return u"password";
+  return nullptr;
+}
+
 // A reported size that is 0 (a failed query) or too small to hold the fields
 // the tool sets is replaced by the record's own size.
 uint32_t UsableRecordSize(uint32_t reported) {
@@ -136,6 +149,11 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
                              const WideString& baudRate, bool wantShortcut) {
   if (const char16_t* name = TooLongOperand(connection, modem, phoneNumber, user, password)) {
     PrintWide(services.console, u"Argument too long: %s\n", {name});
+    return kRasArgumentTooLong;
+  }
+  if (const char16_t* name =
+          UnstorableOperand(services.phonebook, connection, modem, phoneNumber, user, password)) {
+    PrintWide(services.console, u"Argument not storable: %s\n", {name});
     return kRasArgumentTooLong;
   }
 

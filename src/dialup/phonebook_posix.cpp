@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "dialup/ppp_secrets_posix.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "text/code_page.h"
@@ -20,6 +21,9 @@ namespace halvorn {
 namespace {
 
 constexpr size_t kMaxEntryNameChars = 256;
+// pppd keeps names and secrets in 256-byte buffers, terminator included; a
+// file name holds 255 bytes.
+constexpr size_t kMaxPppBytes = 255;
 constexpr mode_t kFolderMode = 0700;
 constexpr mode_t kPhonebookMode = 0644;
 constexpr mode_t kCredentialsMode = 0600;
@@ -129,9 +133,10 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
   return hasLetterOrDigit;
 }
 
-PosixPhonebook::PosixPhonebook(std::string phonebookPath)
+PosixPhonebook::PosixPhonebook(std::string phonebookPath, std::string pppRoot)
     : m_strPhonebookPath(std::move(phonebookPath)),
-      m_strCredentialsPath(FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName) {}
+      m_strCredentialsPath(FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName),
+      m_ppp(std::move(pppRoot)) {}
 
 uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
   const bool bigEnough = size >= kRasEntryRecordSize;
@@ -161,8 +166,12 @@ uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section
 
 uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   if (!IsWellFormedEntryName(entryName)) return kErrorInvalidName;
+  const std::string name = EncodeUtf8(entryName);
+  // pppd refuses to call a name with "..", and never loses a peer it has.
+  if (name.find("..") != std::string::npos) return kErrorInvalidName;
+  if (m_ppp.Taken(name)) return kErrorAlreadyExists;
   std::string section, text;
-  const uint32_t status = FindEntry(EncodeUtf8(entryName), section, text);
+  const uint32_t status = FindEntry(name, section, text);
   if (status == 0) return kErrorAlreadyExists;
   return status == kErrorCannotFindPhonebookEntry ? 0 : status;
 }
@@ -182,6 +191,7 @@ uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const voi
   const auto deviceType = FieldText(entry.szDeviceType);
   const auto deviceName = FieldText(entry.szDeviceName);
   if (!phoneNumber || !areaCode || !deviceType || !deviceName) return kErrorInvalidParameter;
+  if (!HayesDialString(*phoneNumber)) return kErrorInvalidParameter;  // chat could not dial it
 
   const std::string section = EncodeUtf8(entryName);
   if (CreateFolders(FolderOf(m_strPhonebookPath)) != 0) return kErrorCannotWritePhonebook;
@@ -233,7 +243,45 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
         return changed;
       },
       kCredentialsMode);
-  return error == 0 ? 0 : kErrorCannotWritePhonebook;
+  if (error != 0) return kErrorCannotWritePhonebook;
+  return WritePppConnection(section, text, *userName, *password);
+}
+
+uint32_t PosixPhonebook::WritePppConnection(const std::string& section, const std::string& text,
+                                            const std::string& user,
+                                            const std::string& password) {
+  // The ppp package brings the folders; without it the entry stays the
+  // tool's own, and the run says so.
+  if (!m_ppp.Present()) {
+    m_bPppPeerSkipped = true;
+    return 0;
+  }
+  const auto value = [&](const char* key) { return ini::GetValue(text, section, key).value_or(""); };
+  const PppConnection connection{section, value("DeviceName"), value("PhoneNumber"),
+                                 value("PreferredBps"), user};
+  // The secret goes in first, so that pppd never finds a peer without it.
+  if (!user.empty()) {
+    for (const std::string& secrets : {m_ppp.PapSecretsPath(), m_ppp.ChapSecretsPath()})
+      if (StoreSecrets(secrets, user, section, password) != 0) return kErrorCannotWritePhonebook;
+  }
+  return WritePeerFiles(m_ppp, connection) == 0 ? 0 : kErrorCannotWritePhonebook;
+}
+
+bool PosixPhonebook::CanStore(EntryOperand operand, const char16_t* text) {
+  if (text == nullptr) return false;
+  const std::u16string_view wide(text);
+  const std::string narrow = EncodeUtf8(wide);
+  switch (operand) {
+    case EntryOperand::Connection:
+      return narrow.size() <= kMaxPppBytes;
+    case EntryOperand::User:
+      return IsStorableValue(wide) && narrow.size() <= kMaxPppBytes;
+    case EntryOperand::Password:
+      // pppd would read a secret that starts with "@" as a file name.
+      return IsStorableValue(wide) && narrow.size() <= kMaxPppBytes && wide.substr(0, 1) != u"@";
+    default:
+      return true;  // the entry itself refuses what it cannot hold
+  }
 }
 
 uint32_t PosixPhonebook::GetEntryProperties(const char16_t* entryName, void* record,

@@ -4,19 +4,28 @@
 // in the same folder, so that the phonebook itself holds no secret. Every
 // change is a locked, atomic read-modify-write that leaves other sections and
 // keys as they were.
+//
+// Each entry is also made dialable by pppd: storing its credentials writes
+// the peer file, the chat script and the secrets lines under the PPP
+// configuration root (/etc), from the entry and the speed keys, which the
+// speed writer has put into the entry's section by then.
 #pragma once
 
 #include <string>
 
 #include "dialup/phonebook.h"
+#include "dialup/ppp_peer_posix.h"
 
 namespace halvorn {
 
 inline constexpr char kCredentialsFileName[] = "rasphone.credentials";
 
+// `ras` stored the entry, but pppd cannot dial it: the ppp package is missing.
+inline constexpr int32_t kRasPppNotInstalled = -6;
+
 class PosixPhonebook final : public Phonebook {
  public:
-  explicit PosixPhonebook(std::string phonebookPath);
+  PosixPhonebook(std::string phonebookPath, std::string pppRoot);
 
   uint32_t QueryEntrySize(uint32_t& size) override;
   uint32_t ValidateEntryName(const char16_t* entryName) override;
@@ -25,6 +34,11 @@ class PosixPhonebook final : public Phonebook {
   uint32_t SetCredentials(const char16_t* entryName,
                           const RasCredentialsRecord& credentials) override;
   uint32_t GetEntryProperties(const char16_t* entryName, void* record, uint32_t& size) override;
+  bool CanStore(EntryOperand operand, const char16_t* text) override;
+
+  // An entry was stored without its PPP peer because the ppp package's
+  // folders are missing.
+  bool PppPeerSkipped() const { return m_bPppPeerSkipped; }
 
   const std::string& PhonebookPath() const { return m_strPhonebookPath; }
   const std::string& CredentialsPath() const { return m_strCredentialsPath; }
@@ -33,9 +47,14 @@ class PosixPhonebook final : public Phonebook {
   // 0 with the phonebook text and the entry's section name as the file spells
   // it, or the service's error code.
   uint32_t FindEntry(const std::string& name, std::string& section, std::string& text);
+  // Writes what pppd needs to dial the entry in section of the phonebook text.
+  uint32_t WritePppConnection(const std::string& section, const std::string& text,
+                              const std::string& user, const std::string& password);
 
   std::string m_strPhonebookPath;
   std::string m_strCredentialsPath;
+  PppFolders m_ppp;
+  bool m_bPppPeerSkipped = false;
 };
 
 // Whether the RAS service would accept name as an entry name (the syntax

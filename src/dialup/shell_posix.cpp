@@ -1,20 +1,19 @@
 #include "dialup/shell_posix.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "dialup/connection_item.h"
+#include "dialup/desktop_launcher_posix.h"
 #include "dialup/item_id_list.h"
 #include "dialup/phonebook_path.h"
-#include "dialup/shell_link_file.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "text/code_page.h"
@@ -113,30 +112,6 @@ class DesktopFolder final : public ShellFolder {
   void Release() override { delete this; }
 };
 
-// Writes bytes to path through a temporary file in the same folder, so that
-// the name holds either the old file or the whole new one. The temporary name
-// is short and fixed, so any name that fits the folder can be written.
-bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  std::string temporary = path.substr(0, path.rfind('/') + 1) + ".halvorn-link.XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  bool written = true;
-  for (size_t done = 0; written && done < bytes.size();) {
-    const ssize_t count = write(fd, bytes.data() + done, bytes.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    written = count > 0;
-    if (written) done += static_cast<size_t>(count);
-  }
-  // mkstemp makes the file private; a link is as readable as any new file.
-  const mode_t mask = umask(0);
-  umask(mask);
-  written = written && fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
-  written = (close(fd) == 0) && written;
-  if (written && rename(temporary.c_str(), path.c_str()) == 0) return true;
-  unlink(temporary.c_str());
-  return false;
-}
-
 // One object behind both interfaces, counted like a COM object.
 class PosixShellLink final : public ShellLink, public PersistFile {
  public:
@@ -146,24 +121,24 @@ class PosixShellLink final : public ShellLink, public PersistFile {
     m_target.assign(reinterpret_cast<const char*>(target), size);
     return true;
   }
-  bool SetHotkey(uint16_t hotkey) override {
-    m_wHotkey = hotkey;
-    return true;
-  }
-  bool SetShowCommand(int32_t showCommand) override {
-    m_nShowCommand = showCommand;
-    return true;
-  }
+  // A launcher has no hot key and opens no window of its own.
+  bool SetHotkey(uint16_t) override { return true; }
+  bool SetShowCommand(int32_t) override { return true; }
   PersistFile* QueryPersistFile() override {
     ++m_nReferences;
     return this;
   }
 
+  // A Linux desktop launches no shell link: the link to a connection is saved
+  // as a launcher that dials it, NAME.desktop for NAME.lnk.
   bool Save(const char16_t* fileName, bool remember) override {
-    if (m_target.empty() || fileName == nullptr || *fileName == u'\0') return false;
-    const auto bytes = BuildShellLinkFile(reinterpret_cast<const ItemIdList*>(m_target.data()),
-                                          m_wHotkey, m_nShowCommand);
-    if (!bytes || !WriteFileAtomically(EncodeUtf8(fileName), *bytes)) return false;
+    if (fileName == nullptr || *fileName == u'\0') return false;
+    const auto entryName = TargetEntryName();
+    if (!entryName) return false;
+    std::string launcherName = EncodeUtf8(fileName);
+    if (launcherName.size() > 4 && launcherName.compare(launcherName.size() - 4, 4, ".lnk") == 0)
+      launcherName.resize(launcherName.size() - 4);
+    if (!SaveLauncher(launcherName + ".desktop", EncodeUtf8(*entryName))) return false;
     if (remember) m_fileName = fileName;
     return true;
   }
@@ -173,10 +148,17 @@ class PosixShellLink final : public ShellLink, public PersistFile {
   }
 
  private:
+  // The entry a target in the Network Connections folder names.
+  std::optional<std::u16string> TargetEntryName() const {
+    const std::string folder = ConnectionsFolderList();
+    const size_t folderItems = folder.size() - 2;  // without its terminator
+    if (m_target.size() <= folderItems || m_target.compare(0, folderItems, folder, 0, folderItems) != 0)
+      return std::nullopt;
+    return ConnectionItemName(reinterpret_cast<const ItemIdList*>(m_target.data() + folderItems));
+  }
+
   int m_nReferences = 1;
   std::string m_target;
-  uint16_t m_wHotkey = 0;
-  int32_t m_nShowCommand = kShowNormal;
   std::u16string m_fileName;
 };
 
@@ -187,15 +169,9 @@ ShellAllocator* PosixShell::GetAllocator() { return new (std::nothrow) PosixAllo
 ItemIdList* PosixShell::GetConnectionsFolderLocation() { return CopyList(ConnectionsFolderList()); }
 
 bool PosixShell::GetDesktopPath(char16_t (&path)[kShellTextCapacity]) {
-  std::string desktop;
-  if (const char* xdg = std::getenv("XDG_DESKTOP_DIR"); xdg != nullptr && *xdg != '\0') {
-    desktop = xdg;
-  } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-    desktop = std::string(home) + "/Desktop";
-  } else {
-    return false;
-  }
-  const std::u16string wide = DecodeUtf8(desktop);
+  const auto desktop = UserDesktopFolder();
+  if (!desktop) return false;
+  const std::u16string wide = DecodeUtf8(*desktop);
   if (wide.size() >= kShellTextCapacity) return false;
   std::memcpy(path, wide.c_str(), (wide.size() + 1) * sizeof(char16_t));
   return true;

@@ -1,7 +1,8 @@
 // The shell on POSIX, the project's own: a Network Connections folder that
 // lists the entries of the phonebook file in file order (items in the format
-// of dialup/connection_item.h), the desktop at $XDG_DESKTOP_DIR or else
-// $HOME/Desktop, and shell links written as .lnk files.
+// of dialup/connection_item.h), the user's desktop folder, and links to a
+// connection saved as desktop launchers that dial it
+// (dialup/desktop_launcher_posix.h).
 #pragma once
 
 #include "dialup/shell.h"

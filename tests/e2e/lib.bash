@@ -36,3 +36,43 @@ check() {
 finish() {
   [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 }
+
+# Runs the calling script again, as root, in a private mount namespace whose
+# /etc/ppp and /etc/chatscripts are scratch copies of the machine's, so that
+# `ras` writes pppd's files at their real paths and the machine's stay as
+# they are. With "dev", /dev is a scratch copy too, with stand-ins for
+# /dev/ppp (pppd checks for kernel PPP before its dry run) and /dev/ttyUSB0.
+# The script's temporary files go to one folder ($TMPDIR), removed afterwards.
+private_ppp_config() {
+  if [ "${HALVORN_PRIVATE_PPP:-}" != 1 ]; then
+    if [ "$(id -u)" -ne 0 ]; then
+      echo "FAIL ${0##*/}: needs root for a private mount namespace (unshare -m)"
+      exit 1
+    fi
+    local scratch status=0
+    scratch=$(mktemp -d)
+    chmod 755 "$scratch"  # test users reach their homes below it
+    env HALVORN_PRIVATE_PPP=1 TMPDIR="$scratch" unshare -m --propagation private bash "$0" "$@" ||
+      status=$?
+    rm -rf "$scratch"
+    exit "$status"
+  fi
+  local dir copy
+  for dir in /etc/ppp /etc/chatscripts; do
+    [ -d "$dir" ] || { echo "FAIL ${0##*/}: $dir is missing: install the ppp package"; exit 1; }
+    copy=$(mktemp -d)
+    cp -a "$dir/." "$copy/"
+    mount -t tmpfs tmpfs "$dir"
+    cp -a "$copy/." "$dir/"
+    rm -rf "$copy"
+  done
+  if [ "${1:-}" = dev ]; then
+    copy=$(mktemp -d)
+    mount -t tmpfs tmpfs "$copy"
+    cp -a /dev/. "$copy/" 2>/dev/null || true
+    rm -rf "$copy/pts" && mkdir "$copy/pts" && mount --rbind /dev/pts "$copy/pts"
+    mknod "$copy/ppp" c 1 3
+    mknod "$copy/ttyUSB0" c 188 0
+    mount --rbind "$copy" /dev
+  fi
+}

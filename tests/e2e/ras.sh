@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The native binary: ras and rasreset on the project's own phonebook, with the
-# all-users folder in a temporary place.
+# all-users folder in a temporary place and pppd's folders private.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
+private_ppp_config
 
 export ALLUSERSPROFILE
 ALLUSERSPROFILE=$(mktemp -d)
@@ -60,4 +61,5 @@ check "empty folder stays empty" test -z "$(ls -A "$fresh")"
 for i in 1 2 3 4 5 6 7 8; do "$HALVORN" ras "Par$i" m "$i" u p 9600 & done
 wait
 for i in 1 2 3 4 5 6 7 8; do has "$pbk" "Par$i" PreferredBps=9600; has "$cred" "Par$i" UserName=u; done
+check "every concurrent run has its pppd secret" test "$(grep -c '^"u" "Par[1-8]" "p"$' /etc/ppp/chap-secrets)" = 8
 finish

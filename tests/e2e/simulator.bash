@@ -14,11 +14,15 @@
 # for all of them) and adds --log and --ready-file. It sets:
 #   SIMULATOR_PTY  the slave device, e.g. /dev/pts/3
 #   SIMULATOR_LOG  its log: one "cmd ..." line per command line received
-#                  (speed, framing, rx="bytes", tx="bytes", act=what it did),
+#                  (speed, framing, rx="bytes", tx="bytes", dial="string"
+#                  after an ATD, act=what it did),
 #                  "open"/"close" lines for the port, "drop", "vanish", "stop"
 #   SIMULATOR_PID  its process id
 # and installs an EXIT trap that stops it (a script with an EXIT trap of its
 # own should call simulator_stop there).
+#
+# ATD answers CONNECT <line speed>; --dial busy|no-carrier|no-dialtone makes
+# dialling fail instead.
 #
 # The modem starts in E1 (it echoes) like a real one; a probe at E1 gets the
 # echo back and moves on to the next speed. Give --profile E0 for a modem

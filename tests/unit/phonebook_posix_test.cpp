@@ -42,7 +42,7 @@ class PosixPhonebookTest : public ::testing::Test {
   }
 
   ScratchFolder scratch;
-  PosixPhonebook phonebook{scratch.Path("rasphone.pbk")};
+  PosixPhonebook phonebook{scratch.Path("rasphone.pbk"), scratch.Path("etc")};
   RasEntryRecord read{};
 };
 

@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "dialup/connection_shortcut.h"
+#include "dialup/desktop_launcher_posix.h"
 #include "dialup/phonebook_path.h"
 #include "dialup/shell_posix.h"
 #include "fakes/fake_console.h"
@@ -27,6 +28,7 @@ class PosixShellTest : public ::testing::Test {
   fs::path m_root = fs::temp_directory_path() / ("halvorn-shell-" + std::to_string(getpid()));
   fs::path m_desktop = m_root / "Desktop", m_startDir = fs::current_path();
   ScopedEnv m_allUsers{"ALLUSERSPROFILE", m_root.c_str()}, m_xdg{"XDG_DESKTOP_DIR", m_desktop.c_str()};
+  ScopedEnv m_sudoUser{"SUDO_USER", nullptr};
 
   void SetUp() override { fs::create_directories(m_desktop); }
   void TearDown() override {
@@ -86,24 +88,27 @@ TEST_F(PosixShellTest, ConnectionsFolderListsPhonebookEntriesInFileOrder) {
   allocator->Release();
 }
 
-TEST_F(PosixShellTest, ReplacesTheLinkWholeOrWritesNothing) {
+TEST_F(PosixShellTest, SavesALauncherWholeOrNothing) {
   const std::string error = "Shortcut creation error!\n\n";
   EXPECT_EQ(Run(u"Office.lnk", u"Office"), error);  // no phonebook yet
-  // A link name of 250 bytes fits the folder, so its temporary must too.
-  const std::u16string longName(246, u'N');
-  WritePhonebook("[" + std::string(246, 'N') + "]\n");
+  // A launcher name of 250 bytes fits the folder, so its temporary must too.
+  const std::u16string longName(242, u'N');
+  WritePhonebook("[" + std::string(242, 'N') + "]\n[Office 2]\n[Office]\n");
   EXPECT_EQ(Run((longName + u".lnk").c_str(), longName.c_str()), "\n");
-  fs::remove(m_desktop / (std::string(246, 'N') + ".lnk"));
-  WritePhonebook("[Office 2]\n[Office]\n");
+  fs::remove(m_desktop / (std::string(242, 'N') + ".desktop"));
   EXPECT_EQ(Run(u"Office.lnk", u"Office"), "\n");
-  const std::string first = testing::ScratchFolder::Read((m_desktop / "Office.lnk").string());
+  const fs::path launcher = m_desktop / "Office.desktop";
+  EXPECT_EQ(testing::ScratchFolder::Read(launcher.string()), LauncherText("Office"));
+  EXPECT_EQ(fs::status(launcher).permissions(), fs::perms(0755));
   EXPECT_TRUE(fs::equivalent(fs::current_path(), m_desktop));
-  // A second run replaces the file whole and leaves no temporary behind.
+  // Its own launcher is replaced whole; someone else's file is kept.
   EXPECT_EQ(Run(u"Office.lnk", u"Office 2"), "\n");
-  EXPECT_NE(testing::ScratchFolder::Read((m_desktop / "Office.lnk").string()), first);
-  EXPECT_EQ(std::distance(fs::directory_iterator(m_desktop), fs::directory_iterator()), 1);
+  EXPECT_EQ(testing::ScratchFolder::Read(launcher.string()), LauncherText("Office 2"));
+  testing::ScratchFolder::Write((m_desktop / "Office 2.desktop").string(), "mine");
+  EXPECT_EQ(Run(u"Office 2.lnk", u"Office 2"), error);
+  EXPECT_EQ(testing::ScratchFolder::Read((m_desktop / "Office 2.desktop").string()), "mine");
   EXPECT_EQ(Run(u"missing/Office.lnk", u"Office"), error);  // the save fails
-  EXPECT_EQ(std::distance(fs::directory_iterator(m_desktop), fs::directory_iterator()), 1);
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_desktop), fs::directory_iterator()), 2);
 
   fs::current_path(m_startDir);
   fs::remove_all(m_desktop);

@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <map>
 #include <string>
+#include <utility>
 
 namespace modem_simulator {
 
@@ -66,6 +67,13 @@ class CHayesModem {
 
   void SetInfoText(const std::string& strKey, const std::string& strText) { m_mapInfo[strKey] = strText; }
 
+  // What dialling ends with (CONNECT by default, or BUSY, NO CARRIER, NO
+  // DIALTONE), and the line speed CONNECT reports.
+  void SetDialResult(EResult eResult) { m_eDialResult = eResult; }
+  void SetLineSpeed(uint32_t nSpeed) { m_nLineSpeed = nSpeed; }
+  // The dial string of the last ATD, once; empty when none came since.
+  std::string TakeDialled() { return std::exchange(m_strDialled, std::string()); }
+
   bool IsEchoOn() const { return m_bEcho; }
   // S3 ends a command line; S4 follows it in framed replies.
   char GetLineEnd() const { return static_cast<char>(m_arrRegisters[3]); }
@@ -111,7 +119,9 @@ class CHayesModem {
   std::string FrameResult(EResult eResult) const {
     if (m_bQuiet) return "";
     if (!m_bVerbose) return std::to_string(static_cast<int>(eResult)) + static_cast<char>(m_arrRegisters[3]);
-    return LineEnd() + VerboseResult(eResult) + LineEnd();
+    std::string strText = VerboseResult(eResult);
+    if (eResult == EResult::Connect && m_nLineSpeed != 0) strText += " " + std::to_string(m_nLineSpeed);
+    return LineEnd() + strText + LineEnd();
   }
 
  private:
@@ -184,8 +194,9 @@ class CHayesModem {
     }
     if (ch == 'S') return ExecuteRegister(strAnswer);
     if (ch == 'D') {
-      m_nPos = m_pBody->size();  // the rest of the line is the dial string
-      eResult = EResult::NoDialtone;
+      m_strDialled = m_pBody->substr(m_nPos);  // the rest of the line is the dial string
+      m_nPos = m_pBody->size();
+      eResult = m_eDialResult;
       return true;
     }
     long nValue = ReadNumber();
@@ -292,6 +303,9 @@ class CHayesModem {
   bool m_bVerbose = true;
   int m_nFaxClass = 0;
   EResult m_eLastResult = EResult::Ok;
+  EResult m_eDialResult = EResult::Connect;
+  uint32_t m_nLineSpeed = 0;
+  std::string m_strDialled;
   size_t m_nPos = 0;
   const std::string* m_pBody = nullptr;
 };

@@ -27,6 +27,8 @@ inline const char* UsageText() {
          "                        ACTIONS, comma-separated: normal silent error\n"
          "                        garbage lower xoff vanish late:MS flood[:BYTES]\n"
          "                        and last text:TEXT or raw:BYTES\n"
+         "  --dial RESULT         ATD ends with connect (CONNECT <speed>, the\n"
+         "                        default), busy, no-carrier or no-dialtone\n"
          "  --profile COMMANDS    run at power-on as a stored profile, e.g. E0\n"
          "                        (the default is E1 Q0 V1)\n"
          "  --vanish-after N      answer N command lines, hang up at the next\n"
@@ -115,6 +117,7 @@ struct SOptions {
   std::string m_strReadyFile;
   std::string m_strLinkPath;
   std::string m_strProfile;
+  std::string m_strDial = "connect";
   long m_nVanishAfter = -1;
   std::vector<std::pair<std::string, std::string>> m_vecInfo;
   std::vector<SRule> m_vecRules;
@@ -256,6 +259,12 @@ inline bool ParseOptions(int argc, char** argv, SOptions& options, std::string& 
         strError = "--vanish-after takes a count";
         return false;
       }
+    } else if (strOption == "--dial") {
+      if (strValue != "connect" && strValue != "busy" && strValue != "no-carrier" && strValue != "no-dialtone") {
+        strError = "--dial takes connect, busy, no-carrier or no-dialtone";
+        return false;
+      }
+      options.m_strDial = strValue;
     } else if (strOption == "--profile") {
       options.m_strProfile = strValue;
     } else if (strOption == "--log") {

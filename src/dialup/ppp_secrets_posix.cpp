@@ -1,0 +1,61 @@
+#include "dialup/ppp_secrets_posix.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "dialup/ppp_peer_posix.h"
+#include "profile/locked_file_posix.h"
+
+namespace halvorn {
+
+namespace {
+
+constexpr mode_t kSecretsMode = 0600;
+
+}  // namespace
+
+std::string SecretsEntry(std::string_view user, std::string_view connection,
+                         std::string_view password) {
+  const auto client = PppQuoted(user), server = PppQuoted(connection), secret = PppQuoted(password);
+  // pppd reads a secret that starts with "@" as the name of a file.
+  if (!client || !server || !secret || password.substr(0, 1) == "@") return {};
+  return PppMarkerLine(connection) + *client + " " + *server + " " + *secret + "\n";
+}
+
+bool PutSecretsEntry(std::string& text, std::string_view connection, const std::string& entry) {
+  const std::string marker = PppMarkerLine(connection);
+  std::string kept;
+  for (size_t start = 0; start < text.size();) {
+    size_t end = text.find('\n', start);
+    end = end == std::string::npos ? text.size() : end + 1;
+    if (text.compare(start, end - start, marker) == 0) {
+      // The marker and the line after it are this tool's earlier entry.
+      end = text.find('\n', end);
+      start = end == std::string::npos ? text.size() : end + 1;
+      continue;
+    }
+    kept.append(text, start, end - start);
+    start = end;
+  }
+  if (!kept.empty() && kept.back() != '\n') kept += '\n';
+  kept += entry;
+  const bool changed = kept != text;
+  text = std::move(kept);
+  return changed;
+}
+
+int StoreSecrets(const std::string& path, std::string_view user, std::string_view connection,
+                 std::string_view password) {
+  const std::string entry = SecretsEntry(user, connection, password);
+  if (entry.empty()) return EINVAL;
+  struct stat info {};
+  if (stat(path.c_str(), &info) == 0 && (info.st_mode & 077) != 0 &&
+      chmod(path.c_str(), info.st_mode & 07700) != 0)
+    return errno;
+  return UpdateFileLocked(
+      path, [&](std::string& text) { return PutSecretsEntry(text, connection, entry); },
+      kSecretsMode);
+}
+
+}  // namespace halvorn

@@ -1,0 +1,26 @@
+// The connection's secret in pppd's PAP and CHAP secrets files: one line
+// "client" "server" "secret", with the tool's marker line before it, so that
+// a later entry of the same name replaces it. Every other line stays as it is.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace halvorn {
+
+// The marker line and the secrets line of a connection; empty when a text
+// cannot be written as a word of the file.
+std::string SecretsEntry(std::string_view user, std::string_view connection,
+                         std::string_view password);
+
+// Puts entry into the text of a secrets file in place of this tool's earlier
+// entry for the connection, or at the end. Returns whether the text changed.
+bool PutSecretsEntry(std::string& text, std::string_view connection, const std::string& entry);
+
+// Stores the entry in the secrets file at path under its lock, atomically. A
+// file that others could read is closed to them first; a new one is 0600.
+// Returns 0 or an errno value.
+int StoreSecrets(const std::string& path, std::string_view user, std::string_view connection,
+                 std::string_view password);
+
+}  // namespace halvorn

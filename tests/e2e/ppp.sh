@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The native binary on Linux: `ras` makes a connection that Debian's pppd and
+# chat take as written, in a private mount namespace (see private_ppp_config).
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+source "$SOURCE_DIR/tests/e2e/simulator.bash"
+private_ppp_config dev
+
+export ALLUSERSPROFILE
+ALLUSERSPROFILE=$(mktemp -d)
+peers=/etc/ppp/peers chats=/etc/chatscripts
+cp /etc/ppp/pap-secrets /etc/ppp/chap-secrets "$ALLUSERSPROFILE/"
+
+# pppd prints a value with '"' and '\' escaped.
+pppd_shows() { sed 's/[\\"]/\\&/g' <<<"$1"; }
+dryrun() { /usr/sbin/pppd call "$1" dryrun 2>&1; }
+
+expect_run "ras Office" 0 "" "$HALVORN" ras Office /dev/ttyUSB0 5551234 alice s3cret 57600
+check "peer and chat script are root:dip 0640" \
+  test "$(stat -c '%U:%G %a' "$peers/Office" "$chats/Office")" = $'root:dip 640\nroot:dip 640'
+for secrets in pap chap; do
+  check "$secrets-secrets: every byte kept, the entry added" cmp -s /etc/ppp/$secrets-secrets \
+    <(cat "$ALLUSERSPROFILE/$secrets-secrets"; printf '# halvorn: Office\n"alice" "Office" "s3cret"\n')
+  check "$secrets-secrets stays root 0600" test "$(stat -c '%U %a' /etc/ppp/$secrets-secrets)" = "root 600"
+done
+capture_run dryrun Office
+check "pppd dry run of Office exits 0" test "$run_status" = 0
+for option in "user alice" "remotename Office" /dev/ttyUSB0 57600 noauth \
+  "connect /usr/sbin/chat -v -f /etc/chatscripts/Office"; do
+  check "pppd reads: $option" grep -q "^$option"$'\t\t# (from /etc/ppp/peers/Office)' <<<"$run_output"
+done
+
+# chat dials the simulated modem with the script as written.
+for outcome in connect busy; do
+  simulator_start --dial "$outcome"
+  stty -F "$SIMULATOR_PTY" raw -echo 57600
+  status=0
+  timeout 30 /usr/sbin/chat -v -f "$chats/Office" <"$SIMULATOR_PTY" >"$SIMULATOR_PTY" 2>/dev/null || status=$?
+  simulator_stop
+  if [ "$outcome" = connect ]; then
+    check "chat gets CONNECT: exit 0" test "$status" = 0
+    check "the modem was dialled with ATDT5551234" grep -q 'rx="ATDT5551234\\r".*dial="T5551234"' "$SIMULATOR_LOG"
+  else
+    check "chat on a busy line: exit 4 (the first ABORT)" test "$status" = 4
+  fi
+done
+
+# Hostile texts come back exactly as pppd reads them.
+user='a "b\#$c d' password='p "w\#$ x\'
+expect_run "ras with a hostile user and password" 0 "" \
+  "$HALVORN" ras 'My "O#ff$ice' /dev/ttyUSB0 555-12.34 "$user" "$password" 057600
+capture_run dryrun 'My "O#ff$ice'
+check "pppd call with blanks and quotes in the name exits 0" test "$run_status" = 0
+check "pppd reads the user exactly" grep -qxF "user $(pppd_shows "$user")"$'\t\t# (from /etc/ppp/peers/My "O#ff$ice)' <<<"$run_output"
+check "pppd reads the number as speed 57600" grep -q $'^57600\t' <<<"$run_output"
+check "the chat script dials 5551234" grep -qx 'OK ATDT5551234' "$chats/My \"O#ff\$ice"
+# The secrets line is the peer file's user and remotename words, then the
+# secret: pppd reads that word back through the same tokenizer.
+raw_user=$(sed -n 's/^user //p' "$peers/My \"O#ff\$ice") raw_name=$(sed -n 's/^remotename //p' "$peers/My \"O#ff\$ice")
+line=$(tail -n 1 /etc/ppp/pap-secrets)
+check "secrets line starts with the user and the connection" test "${line#"$raw_user $raw_name "}" != "$line"
+printf '"/dev/ttyUSB0"\nnoauth\nipparam %s\n' "${line#"$raw_user $raw_name "}" >"$peers/probe"
+check "pppd reads the secret exactly" grep -qxF "ipparam $(pppd_shows "$password")"$'\t\t# (from /etc/ppp/peers/probe)' <<<"$(dryrun probe)"
+
+# Refusals, before anything is written.
+before=$(ls -A "$peers" "$chats"; cat /etc/ppp/*-secrets)
+expect_run "a secret starting with @" 252 $'Argument not storable: password\n' "$HALVORN" ras At m 1 u @file 9600
+expect_run "a number chat cannot dial" 254 $'RasSetEntryProperties failed: Error = 87\n' "$HALVORN" ras Caret m '1^2' u p 9600
+expect_run "a name pppd refuses" 255 $'RasValidateEntryName failed: Error = 123\n' "$HALVORN" ras 'a..b' m 1 u p 9600
+echo "# the administrator's" >"$peers/Manual"
+expect_run "a peer file of that name" 255 $'RasValidateEntryName failed: Error = 183\n' "$HALVORN" ras Manual m 1 u p 9600
+rm "$peers/Manual"
+check "refusals wrote nothing" test "$(ls -A "$peers" "$chats"; cat /etc/ppp/*-secrets)" = "$before"
+
+# Without the ppp package the entry stays the tool's own, and the run says so.
+mount -t tmpfs tmpfs /etc/ppp
+expect_run "no ppp package: -6" 250 $'PPP peer not written: install the ppp package\n' \
+  "$HALVORN" ras Nopkg "USR 56K" 5551234 - - 57600
+umount /etc/ppp
+expect_run "the entry is in the tool's phonebook" 0 "" "$HALVORN" rasreset Nopkg
+
+# `pon Office`, run by a member of the dip group, dials the modem on
+# /dev/ttyUSB0 (here a link to the simulator's line). pppd gets through the
+# chat script and stops where the kernel's missing PPP support begins.
+mount -t tmpfs tmpfs /run && mkdir /run/lock  # pppd's lock and database stay private
+simulator_start
+stty -F "$SIMULATOR_PTY" raw -echo
+ln -sf "$SIMULATOR_PTY" /dev/ttyUSB0
+capture_run timeout 60 runuser -u nobody -G dip -- pon Office nodetach logfd 1
+simulator_stop
+check "pon Office: the modem on /dev/ttyUSB0 is dialled" grep -q 'speed=57600 .*rx="ATDT5551234\\r"' "$SIMULATOR_LOG"
+check "pon Office: pppd reports the serial connection" grep -q "Serial connection established" <<<"$run_output"
+finish
