@@ -2,7 +2,11 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 liblnk-utils python3)
+# wine32 runs the 32-bit Windows build where the kernel runs 32-bit code,
+# wine64 the 64-bit one everywhere; dpkg-dev, lintian and man-db build and
+# check the Debian package.
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
+  liblnk-utils python3 dpkg-dev lintian man-db groff-base)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
