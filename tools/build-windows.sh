@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 for build in win32:i686 win64:x86_64; do
   dir=build/${build%%:*}
-  cmake -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-${build#*:}.cmake" \
+  cmake --no-warn-unused-cli -S . -B "$dir" -G Ninja -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-${build#*:}.cmake" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$dir" -j "$(nproc)"
 done
