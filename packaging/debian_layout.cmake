@@ -1,12 +1,17 @@
 # Run by cpack on the staged files before it builds each package. For the .deb
 # it gives the documentation Debian's layout: a compressed manual page and
-# changelog, and the licence as the package's machine-readable copyright file.
+# changelog, the licence as the package's machine-readable copyright file, and
+# a program stripped as Debian's own tools strip it.
 if(NOT CPACK_GENERATOR STREQUAL "DEB")
   return()
 endif()
 
 set(usr "${CPACK_TEMPORARY_DIRECTORY}${CPACK_PACKAGING_INSTALL_PREFIX}")
 set(doc "${usr}/share/doc/halvorn")
+
+# cpack's strip keeps the compiler's .comment notes; dh_strip drops them too.
+execute_process(COMMAND strip --remove-section=.comment --remove-section=.note "${usr}/bin/halvorn"
+  COMMAND_ERROR_IS_FATAL ANY)
 
 # gzip -n leaves out the name and time stamp, so the package is reproducible.
 execute_process(COMMAND gzip -9nf "${usr}/share/man/man1/halvorn.1" COMMAND_ERROR_IS_FATAL ANY)
