@@ -2,7 +2,12 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 liblnk-utils python3 ppp desktop-file-utils)
+# wine32 runs the 32-bit Windows build where the kernel runs 32-bit code,
+# wine64 the 64-bit one everywhere; dpkg-dev, lintian and man-db build and
+# check the Debian package; ppp and desktop-file-utils read what `ras` writes on
+# Linux.
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
+  python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 

@@ -1,30 +1,81 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the tool natively, with sanitizers and
-# for Windows, and runs every test: unit, end-to-end, and under Wine.
+# for both Windows architectures, and runs every lane of tests: unit and
+# end-to-end, Wine (once per Windows build this machine can run), sanitizers,
+# packages. Each lane is one `lane NAME COMMAND...` line at the end; its time is
+# printed when it passes, and a failing lane ends the run.
+#
+# HALVORN_TEST_NO_32BIT=1 makes the 32-bit check fail, as on a kernel that runs
+# no 32-bit code, to try the 64-bit-only Wine lane on a machine that has both.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-
-bash tools/install-deps.sh
-
+started=$SECONDS
 jobs=$(nproc)
 export CTEST_OUTPUT_ON_FAILURE=1
+timings=()
+current_lane=
 
-echo "== Windows cross build"
-cmake -S . -B build/win -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build/win -j "$jobs"
+# Runs one lane as a plain command, so that set -e holds inside it too.
+lane() {
+  local start=$SECONDS
+  current_lane=$1
+  shift
+  echo "== lane $current_lane"
+  "$@"
+  timings+=("$(printf '%-9s %4d s' "$current_lane" $((SECONDS - start)))")
+}
+trap 'status=$?; [ $status -eq 0 ] || echo "== lane $current_lane FAILED (status $status)"' EXIT
 
-echo "== native build and tests (unit, end-to-end, Wine)"
-cmake -S . -B build/native -G Ninja -DHALVORN_WINDOWS_EXE="$root/build/win/halvorn.exe" >/dev/null
-cmake --build build/native -j "$jobs"
-if [ ! -d build/native/wineprefix ]; then
-  WINEPREFIX="$root/build/native/wineprefix" WINEDEBUG=-all wineboot -i >/dev/null 2>&1 || true
-fi
-(cd build/native && ctest -j "$jobs" --timeout 600)
+# Which Windows builds Wine can run here, found by running each of Wine's
+# loaders (a 32-bit and a 64-bit Linux program): sets wine_lanes. bash runs
+# them, so a kernel without 32-bit support answers "Exec format error".
+runs() { timeout 60 bash -c '"$0" --version' "$1" 2>&1; }
+find_wine_lanes() {
+  wine_lanes=()
+  local out
+  if [ "${HALVORN_TEST_NO_32BIT:-}" = 1 ]; then
+    out="check made to fail by HALVORN_TEST_NO_32BIT=1"
+  elif out=$(runs /usr/lib/wine/wine); then
+    wine_lanes+=(win32)
+  fi
+  if [ "${wine_lanes[*]}" != win32 ]; then
+    echo "== no 32-bit Wine lane: 32-bit programs do not run on this machine (${out##*$'\n'})"
+  fi
+  runs /usr/lib/wine/wine64 >/dev/null && wine_lanes+=(win64)
+  if [ ${#wine_lanes[@]} -eq 0 ]; then
+    echo "== no Windows build can run under Wine on this machine" >&2
+    return 1
+  fi
+  echo "== Wine lanes: ${wine_lanes[*]}"
+}
 
-echo "== unit tests with AddressSanitizer and UndefinedBehaviorSanitizer"
-cmake -S . -B build/sanitize -G Ninja -DHALVORN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
-cmake --build build/sanitize -j "$jobs" --target halvorn_unit_tests
-(cd build/sanitize && ctest -j "$jobs" -L unit)
+build() {
+  bash tools/build-windows.sh
+  find_wine_lanes
+  local lanes="${wine_lanes[*]}"
+  cmake -S . -B build/native -G Ninja -DHALVORN_WINDOWS_BUILDS="$root/build" \
+    -DHALVORN_WINE_LANES="${lanes// /;}" >/dev/null
+  cmake --build build/native -j "$jobs"
+}
 
-echo "== all tests passed"
+run_ctest() { (cd build/native && ctest -j "$jobs" --timeout 600 --no-tests=error "$@"); }
+
+sanitize() {
+  cmake -S . -B build/sanitize -G Ninja -DHALVORN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  cmake --build build/sanitize -j "$jobs" --target halvorn_unit_tests
+  (cd build/sanitize && ctest -j "$jobs" -L unit)
+}
+
+packages() { bash tools/package.sh && bash tests/package/installed.sh; }
+
+lane deps bash tools/install-deps.sh
+lane build build
+lane native run_ctest -LE wine
+lane wine run_ctest -L wine
+lane sanitize sanitize
+lane package packages
+
+echo "== all tests passed; Wine lanes: ${wine_lanes[*]}"
+printf 'bench: %s\n' "${timings[@]}"
+printf 'bench: %-9s %4d s\n' total $((SECONDS - started))

@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-#include "app/object.h"
 #include "serial/comm.h"
+#include "text/object.h"
 
 namespace halvorn {
 

@@ -30,7 +30,7 @@
 #
 # For the Windows build under Wine, let the simulator make the COM port:
 #   simulator_start --link "$WINEPREFIX/dosdevices/com5" --speeds 115200 ...
-#   wine "$HALVORN_EXE" query com5 ...
+#   halvorn_exe query com5 ...         (tests/wine/lib.bash)
 # The link is removed when the simulator stops. Wine sets speeds without a
 # Bxxx constant (14400, 28800, 33600) as 38400 on a pseudo-terminal, so test
 # those speeds natively.

@@ -1,4 +1,8 @@
-# Runs the Windows build under Wine; stderr carries only Wine's own chatter.
-halvorn_exe() { wine "$HALVORN_EXE" "$@"; }
-# Runs any Windows program under Wine.
-wine_run() { wine "$@"; }
+# Runs Windows programs under the Wine of the test's lane: the loader and the
+# server come from WINELOADER and WINESERVER, never from /usr/bin/wine, which
+# takes the 32-bit loader whenever one is installed. Stderr carries only Wine's
+# own chatter.
+wine_run() { "$WINELOADER" "$@"; }
+halvorn_exe() { wine_run "$HALVORN_EXE" "$@"; }
+# Waits until the prefix's server has ended, and with it every program it ran.
+wine_wait() { "$WINESERVER" -w; }

@@ -1,4 +1,4 @@
-#include "app/object.h"
+#include "text/object.h"
 
 namespace halvorn {
 

@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The packages as a user gets them (after tools/package.sh): the .deb unpacked
+# into a scratch root runs its program and renders its manual page, lintian
+# finds no error in it (its other findings are listed), the Windows zip holds
+# each architecture's program under its name, and `cmake --install` lays out a
+# prefix as documented.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+source "$root/tests/e2e/lib.bash"
+packages=$root/build/native/packages
+deb=$packages/halvorn_0.201.50928_amd64.deb
+zip=$packages/halvorn-0.201.50928-windows.zip
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+
+dpkg -x "$deb" "$scratch/root"
+banner=$'\nHalvorn utility version 0.201.50928\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
+expect_run "installed program shows the banner" 255 "$banner" "$scratch/root/usr/bin/halvorn"
+page=$scratch/root/usr/share/man/man1/halvorn.1.gz
+check "groff finds nothing to warn about in the page" \
+  test -z "$(zcat "$page" | groff -man -ww -z 2>&1)"
+check "man renders the page without a warning" \
+  test -z "$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$scratch/page.txt")"
+check "the page shows the three command words" \
+  grep -Eq ' +halvorn query .*halvorn ras .*halvorn rasreset' <(tr '\n' ' ' <"$scratch/page.txt")
+
+# lintian: E: lines are errors, W: warnings, I: notes; all are listed. An
+# error, or lintian failing to run, fails the test.
+lintian_status=0
+lintian --display-info "$deb" >"$scratch/lintian" 2>"$scratch/lintian.stderr" || lintian_status=$?
+sed -n 's/^[EWI]: /  lintian &/p' "$scratch/lintian"
+grep -q '^[EWI]: ' "$scratch/lintian" || echo "  lintian: no findings"
+check "lintian runs and reports no error" test "$lintian_status" = 0 -a -z "$(grep '^E: ' "$scratch/lintian")"
+
+# The PE machine field tells the architecture: 0x14c i386, 0x8664 x86-64.
+pe_machine() {
+  python3 -c 'import sys, zipfile, struct
+data = zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])
+print(hex(struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3c)[0] + 4)[0]))' "$zip" "$1"
+}
+top=halvorn-0.201.50928-windows
+check "zip: the 32-bit program as win32/halvorn.exe" test "$(pe_machine $top/win32/halvorn.exe)" = 0x14c
+check "zip: the 64-bit program as win64/halvorn.exe" test "$(pe_machine $top/win64/halvorn.exe)" = 0x8664
+check "zip: README and licence" python3 -c 'import sys, zipfile
+names = zipfile.ZipFile(sys.argv[1]).namelist()
+sys.exit(not {sys.argv[2] + "/README.md", sys.argv[2] + "/LICENSE"} <= set(names))' "$zip" "$top"
+
+cmake --install "$root/build/native" --prefix "$scratch/prefix" >/dev/null
+check "cmake --install: program, page and README" test -x "$scratch/prefix/bin/halvorn" \
+  -a -f "$scratch/prefix/share/man/man1/halvorn.1" -a -f "$scratch/prefix/share/doc/halvorn/README.md"
+finish
