@@ -9,6 +9,7 @@
 
 namespace halvorn {
 
+inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorInvalidName = 123;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 inline constexpr uint32_t kErrorBufferTooSmall = 603;
@@ -17,9 +18,17 @@ inline constexpr uint32_t kErrorCannotFindPhonebookEntry = 623;
 inline constexpr uint32_t kErrorCannotWritePhonebook = 624;
 inline constexpr uint32_t kErrorInvalidSize = 632;
 
+// The operands of `ras` that the phonebook stores.
+enum class EntryOperand { Connection, Modem, PhoneNumber, User, Password };
+
 class Phonebook {
  public:
   virtual ~Phonebook() = default;
+
+  // Whether text can be stored as that operand and read back exactly as given.
+  // Asked for every operand (the password only when the user is not "-")
+  // before anything is written; a refusal ends `ras` with -4.
+  virtual bool CanStore(EntryOperand /*operand*/, const char16_t* /*text*/) { return true; }
 
   // Asks for the byte size of an entry record (no name, no record); size must
   // hold 0 on entry and receives the size.

@@ -6,9 +6,11 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 
+#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "text/code_page.h"
@@ -65,27 +67,22 @@ bool IsStorableValue(std::u16string_view text) {
   return !HasUnpairedSurrogate(text);
 }
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// The text of a fixed record field up to its terminator; none when the field
-// holds no terminator or text the file cannot keep.
+// The text of a fixed record field up to its terminator, as stored (quoted
+// where the file would lose blanks); none when the field holds no terminator
+// or text the file cannot keep.
 template <size_t N>
 std::optional<std::string> FieldText(const char16_t (&field)[N]) {
   const char16_t* end = std::find(field, field + N, u'\0');
   if (end == field + N) return std::nullopt;
   const std::u16string_view text(field, static_cast<size_t>(end - field));
   if (!IsStorableValue(text)) return std::nullopt;
-  return EncodeUtf8(text);
+  return ini::QuoteValue(EncodeUtf8(text));
 }
 
 template <size_t N>
-void SetField(char16_t (&field)[N], const std::optional<std::string>& value) {
-  if (!value || value->empty()) return;
-  const WideString wide(value->c_str());
+void SetField(char16_t (&field)[N], const std::optional<std::string>& stored) {
+  if (!stored || stored->empty()) return;
+  const WideString wide(ini::UnquoteValue(*stored).c_str());
   const size_t count = std::min(static_cast<size_t>(wide.GetLength()), N - 1);
   std::copy_n(wide.c_str(), count, field);
   field[count] = u'\0';
@@ -111,6 +108,14 @@ constexpr NumericKey kNumericKeys[] = {
     {"CountryCode", &RasEntryRecord::dwCountryCode},
 };
 
+// Edits a profile file of the phonebook as UTF-8 text, whatever its encoding.
+int UpdateProfileFile(const std::string& path, const std::function<bool(std::string& text)>& edit,
+                      mode_t newFileMode, FileSecrecy secrecy = FileSecrecy::kPlain) {
+  return UpdateFileLocked(
+      path, [&](std::string& bytes) { return ini::EditInFileEncoding(bytes, edit); }, newFileMode,
+      secrecy);
+}
+
 }  // namespace
 
 bool IsWellFormedEntryName(const char16_t* entryName) {
@@ -131,7 +136,15 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
 
 PosixPhonebook::PosixPhonebook(std::string phonebookPath)
     : m_strPhonebookPath(std::move(phonebookPath)),
-      m_strCredentialsPath(FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName) {}
+      m_strCredentialsPath(m_strPhonebookPath.empty()
+                               ? std::string()
+                               : FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName) {}
+
+bool PosixPhonebook::CanStore(EntryOperand operand, const char16_t* text) {
+  // A malformed name is the name check's to refuse, with its own status.
+  if (operand == EntryOperand::Connection) return true;
+  return text != nullptr && IsStorableValue(text);
+}
 
 uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
   const bool bigEnough = size >= kRasEntryRecordSize;
@@ -141,22 +154,15 @@ uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
 
 uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section,
                                    std::string& text) {
-  // A phonebook not yet written holds no entry; looking must not leave a lock
-  // file behind.
-  struct stat info {};
-  if (stat(m_strPhonebookPath.c_str(), &info) != 0 && errno == ENOENT)
-    return kErrorCannotFindPhonebookEntry;
+  if (m_strPhonebookPath.empty()) return kErrorCannotOpenPhonebook;
   const int error = ReadFileLocked(m_strPhonebookPath, text);
   if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
   if (error != 0) return kErrorCannotOpenPhonebook;
-  const std::string wanted = AsciiLower(name);
-  for (const std::string& candidate : ini::SectionNames(text)) {
-    if (AsciiLower(candidate) == wanted) {
-      section = candidate;
-      return 0;
-    }
-  }
-  return kErrorCannotFindPhonebookEntry;
+  text = ini::TextOfFile(text);
+  auto spelling = ini::SectionSpelling(text, name);
+  if (!spelling) return kErrorCannotFindPhonebookEntry;
+  section = std::move(*spelling);
+  return 0;
 }
 
 uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
@@ -184,8 +190,9 @@ uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const voi
   if (!phoneNumber || !areaCode || !deviceType || !deviceName) return kErrorInvalidParameter;
 
   const std::string section = EncodeUtf8(entryName);
-  if (CreateFolders(FolderOf(m_strPhonebookPath)) != 0) return kErrorCannotWritePhonebook;
-  const int error = UpdateFileLocked(
+  if (m_strPhonebookPath.empty() || CreateFolders(FolderOf(m_strPhonebookPath)) != 0)
+    return kErrorCannotWritePhonebook;
+  const int error = UpdateProfileFile(
       m_strPhonebookPath,
       [&](std::string& text) {
         bool changed = false;
@@ -215,13 +222,9 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
   const auto domain = FieldText(credentials.szDomain);
   if (!userName || !password || !domain) return kErrorInvalidParameter;
 
-  // A credentials file that others can read is closed before a secret goes in.
-  struct stat info {};
-  if (stat(m_strCredentialsPath.c_str(), &info) == 0 && (info.st_mode & 077) != 0 &&
-      chmod(m_strCredentialsPath.c_str(), kCredentialsMode) != 0)
-    return kErrorCannotWritePhonebook;
-
-  const int error = UpdateFileLocked(
+  // Secrets go only where no one else can read them or plant a file for them;
+  // an existing file that others could read is closed as it is rewritten.
+  const int error = UpdateProfileFile(
       m_strCredentialsPath,
       [&](std::string& text) {
         bool changed = false;
@@ -232,7 +235,8 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
         if (credentials.dwMask & 0x4) changed |= ini::SetValue(text, section, "Domain", *domain);
         return changed;
       },
-      kCredentialsMode);
+      kCredentialsMode, FileSecrecy::kSecret);
+  if (error == EACCES || error == EPERM) return kErrorAccessDenied;
   return error == 0 ? 0 : kErrorCannotWritePhonebook;
 }
 

@@ -113,28 +113,17 @@ class DesktopFolder final : public ShellFolder {
   void Release() override { delete this; }
 };
 
-// Writes bytes to path through a temporary file in the same folder, so that
-// the name holds either the old file or the whole new one. The temporary name
-// is short and fixed, so any name that fits the folder can be written.
+// Writes bytes to path as the profile files are written: whole or not at all,
+// under the folder's lock, never into a device, FIFO or planted link, and as
+// mode 0644 (a link is as readable as any file, writable by its owner only).
 bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-  std::string temporary = path.substr(0, path.rfind('/') + 1) + ".halvorn-link.XXXXXX";
-  const int fd = mkstemp(temporary.data());
-  if (fd < 0) return false;
-  bool written = true;
-  for (size_t done = 0; written && done < bytes.size();) {
-    const ssize_t count = write(fd, bytes.data() + done, bytes.size() - done);
-    if (count < 0 && errno == EINTR) continue;
-    written = count > 0;
-    if (written) done += static_cast<size_t>(count);
-  }
-  // mkstemp makes the file private; a link is as readable as any new file.
-  const mode_t mask = umask(0);
-  umask(mask);
-  written = written && fchmod(fd, 0666 & ~mask) == 0 && fsync(fd) == 0;
-  written = (close(fd) == 0) && written;
-  if (written && rename(temporary.c_str(), path.c_str()) == 0) return true;
-  unlink(temporary.c_str());
-  return false;
+  return UpdateFileLocked(
+             path,
+             [&](std::string& text) {
+               text = bytes;
+               return true;
+             },
+             0644) == 0;
 }
 
 // One object behind both interfaces, counted like a COM object.
