@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,19 +28,124 @@ int SetTo(const std::string& path, const std::string& text) {
   });
 }
 
-TEST(LockedFileTest, ReplacesKeepingTheModeAndLeavesOnlyTheLockBeside) {
+TEST(LockedFileTest, ReplacesKeepingTheModeAndLeavesNothingBeside) {
   ScratchFolder folder;
   const std::string path = folder.Path("r.ini");
   ScratchFolder::Write(path, "old");
   ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  // A temporary file of a killed run goes; a name of 250 bytes fits.
+  ScratchFolder::Write(folder.Path(".~hvnk1lled"), std::string(1000, 'x'));
+  const std::string longPath = folder.Path(std::string(246, 'n') + ".ini");
+  const mode_t oldMask = ::umask(0);  // a careless umask gives no one else write access
   ASSERT_EQ(SetTo(path, "new"), 0);
+  ASSERT_EQ(SetTo(longPath, "x"), 0);
+  ::umask(oldMask);
   struct stat info;
   ASSERT_EQ(::stat(path.c_str(), &info), 0);
   EXPECT_EQ(info.st_mode & 07777, 0640u);
+  ASSERT_EQ(::stat(longPath.c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 07777, 0644u);
   std::string text;
   ASSERT_EQ(ReadFileLocked(path, text), 0);
   EXPECT_EQ(text, "new");
-  EXPECT_EQ(folder.Names(), (Names{"r.ini", "r.ini.lock"}));
+  EXPECT_EQ(folder.Names(), (Names{std::string(246, 'n') + ".ini", "r.ini"}));
+}
+
+// Only a missing name or a regular file is read or written: anything else is
+// refused at once and stays what it was.
+TEST(LockedFileTest, RefusesWhatIsNoRegularFileWithoutWaiting) {
+  ScratchFolder folder;
+  ASSERT_EQ(::mkfifo(folder.Path("fifo").c_str(), 0644), 0);
+  ASSERT_EQ(::mkdir(folder.Path("dir").c_str(), 0755), 0);
+  ScratchFolder::Write(folder.Path("readonly"), "old");
+  ASSERT_EQ(::chmod(folder.Path("readonly").c_str(), 0444), 0);
+  Names names{"dir", "fifo", "readonly"};
+  // Only root may make a device node; its read side is /dev/null's.
+  if (::geteuid() == 0 && ::mknod(folder.Path("null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
+    names.insert(names.end() - 1, "null");
+  for (const std::string& name : names) {
+    struct stat before {}, after {};
+    ::lstat(folder.Path(name).c_str(), &before);
+    EXPECT_NE(SetTo(folder.Path(name), "x"), 0) << name;
+    std::string text;
+    if (name != "readonly") {
+      EXPECT_NE(ReadFileLocked(folder.Path(name), text), 0) << name;
+    }
+    ::lstat(folder.Path(name).c_str(), &after);
+    EXPECT_EQ(after.st_mode, before.st_mode) << name;
+    EXPECT_EQ(after.st_ino, before.st_ino) << name;
+  }
+  EXPECT_EQ(ScratchFolder::Read(folder.Path("readonly")), "old");
+  EXPECT_EQ(folder.Names(), names);
+}
+
+// Another user's link in a sticky, world-writable folder is not followed,
+// and nothing is created beside it or beside its target.
+TEST(LockedFileTest, RefusesALinkPlantedInASharedFolder) {
+  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
+  ScratchFolder shared, target;
+  ASSERT_EQ(::chmod(shared.Path().c_str(), 01777), 0);
+  ScratchFolder::Write(target.Path("root-only"), "secret");
+  const std::string link = shared.Path("report.ini");
+  ASSERT_EQ(::symlink(target.Path("root-only").c_str(), link.c_str()), 0);
+  ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
+  std::string text;
+  EXPECT_EQ(SetTo(link, "x"), EACCES);
+  EXPECT_EQ(ReadFileLocked(link, text), EACCES);
+  EXPECT_EQ(UpdateFileLocked(link, [](std::string&) { return true; }, 0600, FileSecrecy::kSecret),
+            EACCES);
+  EXPECT_EQ(ScratchFolder::Read(target.Path("root-only")), "secret");
+  EXPECT_EQ(shared.Names(), Names{"report.ini"});
+  EXPECT_EQ(target.Names(), Names{"root-only"});
+  // The folder owner's own link is followed, as the kernel would.
+  ASSERT_EQ(::lchown(link.c_str(), 0, 0), 0);
+  EXPECT_EQ(SetTo(link, "x"), 0);
+  EXPECT_EQ(ScratchFolder::Read(target.Path("root-only")), "x");
+}
+
+// Secrets go only into a folder no one else can write to, into a file of the
+// caller's own that is no link; it is made private as it is written.
+TEST(LockedFileTest, SecretsOnlyWhereNoOneElseCanReach) {
+  ScratchFolder folder;
+  const std::string path = folder.Path("cred");
+  auto secret = [&](const std::string& name) {
+    return UpdateFileLocked(folder.Path(name), [](std::string& text) { text = "pw"; return true; },
+                            0600, FileSecrecy::kSecret);
+  };
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 0777), 0);
+  EXPECT_EQ(secret("cred"), EACCES);
+  ASSERT_EQ(::chmod(folder.Path().c_str(), 0700), 0);
+  EXPECT_TRUE(folder.Names().empty());
+  ScratchFolder::Write(folder.Path("theirs"), "");
+  ASSERT_EQ(::symlink(folder.Path("theirs").c_str(), folder.Path("link").c_str()), 0);
+  EXPECT_EQ(secret("link"), EACCES);
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chown(folder.Path("theirs").c_str(), 65534, 65534), 0);
+    EXPECT_EQ(secret("theirs"), EACCES);
+  }
+  EXPECT_EQ(ScratchFolder::Read(folder.Path("theirs")), "");
+  ScratchFolder::Write(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+  EXPECT_EQ(secret("cred"), 0);
+  struct stat info {};
+  ::stat(path.c_str(), &info);
+  EXPECT_EQ(info.st_mode & 07777, 0600u);
+}
+
+// A lock that someone else holds (a shared one is enough) is waited for a
+// bounded time, then the update fails and writes nothing.
+TEST(LockedFileTest, HeldLockEndsTheWaitWithAFailure) {
+  ScratchFolder folder;
+  const int holder = ::open(folder.Path().c_str(), O_RDONLY | O_DIRECTORY);
+  ASSERT_EQ(::flock(holder, LOCK_SH), 0);
+  SetLockWaitLimit(100);
+  EXPECT_EQ(SetTo(folder.Path("r.ini"), "x"), ETIMEDOUT);
+  SetLockWaitLimit(10000);
+  std::string text;
+  EXPECT_EQ(ReadFileLocked(folder.Path("r.ini"), text), ENOENT);  // readers never wait
+  ::close(holder);
+  EXPECT_TRUE(folder.Names().empty());
+  EXPECT_EQ(SetTo(folder.Path("r.ini"), "x"), 0);
 }
 
 TEST(LockedFileTest, WritesThroughASymbolicLink) {
@@ -66,7 +174,7 @@ TEST(LockedFileTest, FailedWriteLeavesOldFileIntact) {
   ::waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
   EXPECT_EQ(ScratchFolder::Read(path), "[A]\r\nk=old\r\n");
-  EXPECT_EQ(folder.Names(), (Names{"r.ini", "r.ini.lock"}));  // no temporary file left
+  EXPECT_EQ(folder.Names(), Names{"r.ini"});  // no temporary file left
 }
 
 }  // namespace
