@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, when missing.
 set -euo pipefail
 
-packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 liblnk-utils python3)
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 liblnk-utils python3
+  clang-14 libclang-rt-14-dev)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 

@@ -27,4 +27,5 @@ cmake -S . -B build/sanitize -G Ninja -DHALVORN_SANITIZE=ON -DCMAKE_BUILD_TYPE=D
 cmake --build build/sanitize -j "$jobs" --target halvorn_unit_tests
 (cd build/sanitize && ctest -j "$jobs" -L unit)
 
+bash tools/fuzz.sh
 echo "== all tests passed"
