@@ -158,7 +158,7 @@ uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section
   const int error = ReadFileLocked(m_strPhonebookPath, text);
   if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
   if (error != 0) return kErrorCannotOpenPhonebook;
-  text = ini::TextOfFile(text);
+  text = ini::TextOfFile(std::move(text));
   auto spelling = ini::SectionSpelling(text, name);
   if (!spelling) return kErrorCannotFindPhonebookEntry;
   section = std::move(*spelling);

@@ -105,8 +105,9 @@ bool EditInFileEncoding(std::string& bytes, const std::function<bool(std::string
   return true;
 }
 
-std::string TextOfFile(std::string_view bytes) {
-  return IsUtf16(bytes) ? Utf16LeToLooseUtf8(bytes) : std::string(bytes);
+std::string TextOfFile(std::string bytes) {
+  if (IsUtf16(bytes)) return Utf16LeToLooseUtf8(bytes);
+  return bytes;  // moved, not copied: a large file is held once
 }
 
 }  // namespace halvorn::ini

@@ -17,7 +17,7 @@ namespace halvorn::ini {
 bool EditInFileEncoding(std::string& bytes, const std::function<bool(std::string& text)>& edit);
 
 // The UTF-8 form of the file's bytes, for reading.
-std::string TextOfFile(std::string_view bytes);
+std::string TextOfFile(std::string bytes);
 
 // The lossless conversions themselves: UTF-16LE bytes (an odd last byte is
 // left out) to UTF-8 with lone surrogates in their own three-byte form, and
