@@ -87,7 +87,8 @@ class ConnectionsFolder final : public ShellFolder {
     const int error = ReadFileLocked(PosixPhonebookPath(), text);
     if (error == ENOENT) text.clear();  // no phonebook yet: an empty folder
     else if (error != 0) return nullptr;
-    return new (std::nothrow) PhonebookEnumerator(ini::SectionNames(ini::TextOfFile(std::move(text))));
+    return new (std::nothrow)
+        PhonebookEnumerator(ini::SectionNames(ini::TextOfFile(std::move(text))));
   }
 
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {

@@ -148,7 +148,8 @@ bool SetValue(std::string& text, std::string_view section, std::string_view key,
     if (found.equals == kNone) {
       // The key's spelling stays; "=" and the value take the place of the
       // blanks after it, so that a second write finds the value as written.
-      const size_t nameEnd = static_cast<size_t>(found.name.data() - text.data()) + found.name.size();
+      const size_t nameEnd =
+          static_cast<size_t>(found.name.data() - text.data()) + found.name.size();
       text.replace(nameEnd, found.contentEnd - nameEnd, std::string("=").append(value));
       return true;
     }

@@ -237,7 +237,8 @@ int CreateTemporary(int folder, std::string& name, FileDescriptor& file) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     uint64_t seed = static_cast<uint64_t>(
         std::chrono::steady_clock::now().time_since_epoch().count());
-    seed ^= (static_cast<uint64_t>(::getpid()) << 32) ^ (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
+    seed ^= (static_cast<uint64_t>(::getpid()) << 32) ^
+            (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
     name = kTempPrefix;
     for (size_t i = 0; i < kTempSuffixLength; ++i, seed /= 36) name.push_back(kDigits[seed % 36]);
     const int fd = OpenAt(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
