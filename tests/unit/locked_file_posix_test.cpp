@@ -2,7 +2,6 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/sysmacros.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -49,58 +48,6 @@ TEST(LockedFileTest, ReplacesKeepingTheModeAndLeavesNothingBeside) {
   ASSERT_EQ(ReadFileLocked(path, text), 0);
   EXPECT_EQ(text, "new");
   EXPECT_EQ(folder.Names(), (Names{std::string(246, 'n') + ".ini", "r.ini"}));
-}
-
-// Only a missing name or a regular file is read or written: anything else is
-// refused at once and stays what it was.
-TEST(LockedFileTest, RefusesWhatIsNoRegularFileWithoutWaiting) {
-  ScratchFolder folder;
-  ASSERT_EQ(::mkfifo(folder.Path("fifo").c_str(), 0644), 0);
-  ASSERT_EQ(::mkdir(folder.Path("dir").c_str(), 0755), 0);
-  ScratchFolder::Write(folder.Path("readonly"), "old");
-  ASSERT_EQ(::chmod(folder.Path("readonly").c_str(), 0444), 0);
-  Names names{"dir", "fifo", "readonly"};
-  // Only root may make a device node; its read side is /dev/null's.
-  if (::geteuid() == 0 && ::mknod(folder.Path("null").c_str(), S_IFCHR | 0666, ::makedev(1, 3)) == 0)
-    names.insert(names.end() - 1, "null");
-  for (const std::string& name : names) {
-    struct stat before {}, after {};
-    ::lstat(folder.Path(name).c_str(), &before);
-    EXPECT_NE(SetTo(folder.Path(name), "x"), 0) << name;
-    std::string text;
-    if (name != "readonly") {
-      EXPECT_NE(ReadFileLocked(folder.Path(name), text), 0) << name;
-    }
-    ::lstat(folder.Path(name).c_str(), &after);
-    EXPECT_EQ(after.st_mode, before.st_mode) << name;
-    EXPECT_EQ(after.st_ino, before.st_ino) << name;
-  }
-  EXPECT_EQ(ScratchFolder::Read(folder.Path("readonly")), "old");
-  EXPECT_EQ(folder.Names(), names);
-}
-
-// Another user's link in a sticky, world-writable folder is not followed,
-// and nothing is created beside it or beside its target.
-TEST(LockedFileTest, RefusesALinkPlantedInASharedFolder) {
-  if (::geteuid() != 0) GTEST_SKIP() << "planting another user's link needs root";
-  ScratchFolder shared, target;
-  ASSERT_EQ(::chmod(shared.Path().c_str(), 01777), 0);
-  ScratchFolder::Write(target.Path("root-only"), "secret");
-  const std::string link = shared.Path("report.ini");
-  ASSERT_EQ(::symlink(target.Path("root-only").c_str(), link.c_str()), 0);
-  ASSERT_EQ(::lchown(link.c_str(), 65534, 65534), 0);
-  std::string text;
-  EXPECT_EQ(SetTo(link, "x"), EACCES);
-  EXPECT_EQ(ReadFileLocked(link, text), EACCES);
-  EXPECT_EQ(UpdateFileLocked(link, [](std::string&) { return true; }, 0600, FileSecrecy::kSecret),
-            EACCES);
-  EXPECT_EQ(ScratchFolder::Read(target.Path("root-only")), "secret");
-  EXPECT_EQ(shared.Names(), Names{"report.ini"});
-  EXPECT_EQ(target.Names(), Names{"root-only"});
-  // The folder owner's own link is followed, as the kernel would.
-  ASSERT_EQ(::lchown(link.c_str(), 0, 0), 0);
-  EXPECT_EQ(SetTo(link, "x"), 0);
-  EXPECT_EQ(ScratchFolder::Read(target.Path("root-only")), "x");
 }
 
 // Secrets go only into a folder no one else can write to, into a file of the

@@ -13,7 +13,6 @@
 #include "fakes/fake_environment.h"
 #include "fakes/fake_phonebook.h"
 #include "fakes/scratch_folder.h"
-#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "text/code_page.h"
 #include "text/console.h"
@@ -142,30 +141,6 @@ TEST_F(PosixPhonebookTest, TextsComeBackExactlyOrAreRefusedUpFront) {
       EXPECT_FALSE(phonebook.CanStore(operand, bad)) << EncodeUtf8(bad);
   }
   EXPECT_TRUE(phonebook.CanStore(EntryOperand::Connection, u"x"));  // the name check's job
-}
-
-// A phonebook folder others can write to gets no secret: access denied.
-TEST_F(PosixPhonebookTest, CredentialsRefusedInAFolderOthersCanWrite) {
-  ASSERT_EQ(Add(u"Office"), 0u);
-  chmod(scratch.Path().c_str(), 0777);
-  EXPECT_EQ(phonebook.SetCredentials(u"Office", Credentials(u"alice", u"s3cret")), kErrorAccessDenied);
-  chmod(scratch.Path().c_str(), 0700);
-  EXPECT_FALSE(std::filesystem::exists(phonebook.CredentialsPath()));
-}
-
-// A phonebook saved as UTF-16LE (as Windows editors save it) stays UTF-16LE.
-TEST_F(PosixPhonebookTest, Utf16PhonebookStaysUtf16) {
-  const std::u16string before = u"\uFEFF[Home]\r\nPhoneNumber=111\r\n";
-  std::string bytes;
-  for (char16_t unit : before) bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
-  ScratchFolder::Write(phonebook.PhonebookPath(), bytes);
-  EXPECT_EQ(phonebook.ValidateEntryName(u"home"), kErrorAlreadyExists);
-  ASSERT_EQ(Add(u"Office"), 0u);
-  const std::string after = ScratchFolder::Read(phonebook.PhonebookPath());
-  EXPECT_EQ(after.compare(0, bytes.size(), bytes), 0);
-  EXPECT_EQ(after.size() % 2, 0u);
-  EXPECT_EQ(ini::GetValue(ini::TextOfFile(after), "Office", "DeviceName"), "USR 56K");
-  ASSERT_EQ(Get(u"Office"), 0u);
 }
 
 TEST_F(PosixPhonebookTest, UnreadableOrUnwritablePhonebook) {
