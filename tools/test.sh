@@ -74,6 +74,7 @@ lane build build
 lane native run_ctest -LE wine
 lane wine run_ctest -L wine
 lane sanitize sanitize
+lane fuzz bash tools/fuzz.sh
 lane package packages
 
 echo "== all tests passed; Wine lanes: ${wine_lanes[*]}"

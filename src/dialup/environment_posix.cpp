@@ -5,6 +5,7 @@
 #include <string>
 
 #include "text/code_page.h"
+#include "text/console.h"
 
 namespace halvorn {
 
@@ -19,23 +20,33 @@ std::u16string Widen(const std::string& bytes) {
   return text;
 }
 
-// The value of a variable, or none when it is unset.
-bool LookUp(const std::u16string& name, std::u16string& value) {
+// The value of a variable, or none when it is unset. A value that is not
+// valid UTF-8 names no path the tool could reach again: error is set.
+bool LookUp(const std::u16string& name, std::u16string& value, uint32_t& error) {
   std::string narrowName;
   for (char16_t unit : name) {
     if (unit >= 0x80) return false;  // environment names here are ASCII
     narrowName.push_back(static_cast<char>(unit));
   }
   const char* raw = std::getenv(narrowName.c_str());
+  std::string bytes;
   if (narrowName == "ALLUSERSPROFILE") {
-    std::string folder = (raw != nullptr && *raw != '\0') ? raw : "/var/lib/halvorn";
-    while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
-    value = Widen(folder);
-    return true;
+    bytes = (raw != nullptr && *raw != '\0') ? raw : "/var/lib/halvorn";
+    while (bytes.size() > 1 && bytes.back() == '/') bytes.pop_back();
+  } else if (raw == nullptr) {
+    return false;
+  } else {
+    bytes = raw;
   }
-  if (raw == nullptr) return false;
-  value = Widen(raw);
+  value = Widen(bytes);
+  if (EncodeUtf8(value) != bytes) error = EILSEQ;
   return true;
+}
+
+// The text around references is the Windows file name: its backslashes are
+// folder separators. A value is a POSIX path already and is kept as it is.
+void AppendAsPath(std::u16string& result, std::u16string_view text) {
+  for (char16_t unit : text) result.push_back(unit == u'\\' ? u'/' : unit);
 }
 
 }  // namespace
@@ -43,17 +54,18 @@ bool LookUp(const std::u16string& name, std::u16string& value) {
 uint32_t PosixEnvironment::ExpandInPlace(char16_t* buffer, uint32_t capacity) {
   const std::u16string source(buffer);
   std::u16string result;
+  uint32_t error = 0;
   size_t position = 0;
   while (position < source.size()) {
     const size_t open = source.find(u'%', position);
     const size_t close = open == std::u16string::npos ? open : source.find(u'%', open + 1);
     if (close == std::u16string::npos) {
-      result.append(source, position, std::u16string::npos);
+      AppendAsPath(result, std::u16string_view(source).substr(position));
       break;
     }
-    result.append(source, position, open - position);
+    AppendAsPath(result, std::u16string_view(source).substr(position, open - position));
     std::u16string value;
-    if (close > open + 1 && LookUp(source.substr(open + 1, close - open - 1), value)) {
+    if (close > open + 1 && LookUp(source.substr(open + 1, close - open - 1), value, error)) {
       result += value;
       position = close + 1;
     } else {
@@ -63,8 +75,7 @@ uint32_t PosixEnvironment::ExpandInPlace(char16_t* buffer, uint32_t capacity) {
       position = open + 1;
     }
   }
-  for (char16_t& unit : result)
-    if (unit == u'\\') unit = u'/';
+  if (error != 0) return error;
   if (result.size() + 1 > capacity) return ENAMETOOLONG;
   result.copy(buffer, result.size());
   buffer[result.size()] = u'\0';

@@ -9,6 +9,7 @@
 
 namespace halvorn {
 
+inline constexpr uint32_t kErrorAccessDenied = 5;
 inline constexpr uint32_t kErrorInvalidName = 123;
 inline constexpr uint32_t kErrorAlreadyExists = 183;
 inline constexpr uint32_t kErrorBufferTooSmall = 603;
@@ -23,6 +24,11 @@ enum class EntryOperand { Connection, Modem, PhoneNumber, User, Password };
 class Phonebook {
  public:
   virtual ~Phonebook() = default;
+
+  // Whether text can be stored as that operand and read back exactly as given.
+  // Asked for every operand (the password only when the user is not "-")
+  // before anything is written; a refusal ends `ras` with -4.
+  virtual bool CanStore(EntryOperand /*operand*/, const char16_t* /*text*/) { return true; }
 
   // Asks for the byte size of an entry record (no name, no record); size must
   // hold 0 on entry and receives the size.
@@ -43,11 +49,6 @@ class Phonebook {
   // Reads the entry into a block of size bytes whose dwSize the caller set.
   virtual uint32_t GetEntryProperties(const char16_t* entryName, void* record,
                                       uint32_t& size) = 0;
-
-  // Whether text can be stored as that operand and read back exactly as given.
-  // Asked for every operand (the password only when the user is not "-")
-  // before anything is written; a refusal ends `ras` with -4.
-  virtual bool CanStore(EntryOperand /*operand*/, const char16_t* /*text*/) { return true; }
 };
 
 }  // namespace halvorn

@@ -15,7 +15,6 @@ namespace halvorn {
 
 namespace {
 
-constexpr uint32_t kFileNameChars = 260;
 // Room the entry's texts are copied with, terminator included.
 constexpr size_t kPhoneNumberRoom = 128;
 constexpr size_t kDeviceNameRoom = 128;
@@ -66,7 +65,7 @@ const char16_t* TooLongOperand(const WideString& connection, const WideString& m
   return nullptr;
 }
 
-// The name of the first operand the phonebook cannot store as given, or null.
+// The name of the first operand the phonebook cannot store, or null.
 const char16_t* UnstorableOperand(Phonebook& phonebook, const WideString& connection,
                                   const WideString& modem, const WideString& phoneNumber,
                                   const WideString& user, const WideString& password) {
@@ -106,9 +105,9 @@ RasEntryRecord FilledEntryRecord(uint32_t size, const WideString& modem,
 // 0 or the platform's code of the first failure.
 uint32_t WriteSpeedKeys(DialupServices& services, const WideString& connection,
                         const WideString& baudRate) {
-  char16_t fileName[kFileNameChars] = {};
+  char16_t fileName[kPhonebookPathChars] = {};
   std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), fileName);
-  const uint32_t expandError = services.environment.ExpandInPlace(fileName, kFileNameChars);
+  const uint32_t expandError = services.environment.ExpandInPlace(fileName, kPhonebookPathChars);
   if (expandError != 0) return expandError;
   uint32_t firstError = 0;
   for (const char16_t* key : {u"PreferredBps", u"ConnectBps"}) {
@@ -151,8 +150,8 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
     PrintWide(services.console, u"Argument too long: %s\n", {name});
     return kRasArgumentTooLong;
   }
-  if (const char16_t* name =
-          UnstorableOperand(services.phonebook, connection, modem, phoneNumber, user, password)) {
+  if (const char16_t* name = UnstorableOperand(services.phonebook, connection, modem, phoneNumber,
+                                               user, password)) {
     PrintWide(services.console, u"Argument not storable: %s\n", {name});
     return kRasArgumentTooLong;
   }

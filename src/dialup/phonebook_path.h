@@ -2,6 +2,7 @@
 // all-users profile folder expanded from the environment.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace halvorn {
@@ -10,8 +11,14 @@ namespace halvorn {
 inline constexpr char16_t kPhonebookFileName[] =
     u"%ALLUSERSPROFILE%\\Application Data\\Microsoft\\Network\\Connections\\Pbk\\rasphone.pbk";
 
-// On POSIX the default phonebook is that file itself: %ALLUSERSPROFILE% from
-// the environment (else /var/lib/halvorn), backslashes turned into slashes.
+// Room for the expanded name, terminator included, as on Windows.
+inline constexpr uint32_t kPhonebookPathChars = 260;
+
+// On POSIX the default phonebook is that file itself, expanded as
+// PosixEnvironment expands it: %ALLUSERSPROFILE% from the environment (else
+// /var/lib/halvorn), the name's backslashes turned into slashes. Empty when
+// the expansion fails (a value that is not UTF-8, a path too long): no
+// phonebook can be used then.
 std::string PosixPhonebookPath();
 
 }  // namespace halvorn

@@ -6,10 +6,12 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 
 #include "dialup/ppp_secrets_posix.h"
+#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "text/code_page.h"
@@ -69,27 +71,22 @@ bool IsStorableValue(std::u16string_view text) {
   return !HasUnpairedSurrogate(text);
 }
 
-std::string AsciiLower(std::string text) {
-  for (char& c : text)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  return text;
-}
-
-// The text of a fixed record field up to its terminator; none when the field
-// holds no terminator or text the file cannot keep.
+// The text of a fixed record field up to its terminator, as stored (quoted
+// where the file would lose blanks); none when the field holds no terminator
+// or text the file cannot keep.
 template <size_t N>
 std::optional<std::string> FieldText(const char16_t (&field)[N]) {
   const char16_t* end = std::find(field, field + N, u'\0');
   if (end == field + N) return std::nullopt;
   const std::u16string_view text(field, static_cast<size_t>(end - field));
   if (!IsStorableValue(text)) return std::nullopt;
-  return EncodeUtf8(text);
+  return ini::QuoteValue(EncodeUtf8(text));
 }
 
 template <size_t N>
-void SetField(char16_t (&field)[N], const std::optional<std::string>& value) {
-  if (!value || value->empty()) return;
-  const WideString wide(value->c_str());
+void SetField(char16_t (&field)[N], const std::optional<std::string>& stored) {
+  if (!stored || stored->empty()) return;
+  const WideString wide(ini::UnquoteValue(*stored).c_str());
   const size_t count = std::min(static_cast<size_t>(wide.GetLength()), N - 1);
   std::copy_n(wide.c_str(), count, field);
   field[count] = u'\0';
@@ -115,6 +112,14 @@ constexpr NumericKey kNumericKeys[] = {
     {"CountryCode", &RasEntryRecord::dwCountryCode},
 };
 
+// Edits a profile file of the phonebook as UTF-8 text, whatever its encoding.
+int UpdateProfileFile(const std::string& path, const std::function<bool(std::string& text)>& edit,
+                      mode_t newFileMode, FileSecrecy secrecy = FileSecrecy::kPlain) {
+  return UpdateFileLocked(
+      path, [&](std::string& bytes) { return ini::EditInFileEncoding(bytes, edit); }, newFileMode,
+      secrecy);
+}
+
 }  // namespace
 
 bool IsWellFormedEntryName(const char16_t* entryName) {
@@ -135,7 +140,9 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
 
 PosixPhonebook::PosixPhonebook(std::string phonebookPath, std::string pppRoot)
     : m_strPhonebookPath(std::move(phonebookPath)),
-      m_strCredentialsPath(FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName),
+      m_strCredentialsPath(m_strPhonebookPath.empty()
+                               ? std::string()
+                               : FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName),
       m_ppp(std::move(pppRoot)) {}
 
 uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
@@ -146,22 +153,15 @@ uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
 
 uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section,
                                    std::string& text) {
-  // A phonebook not yet written holds no entry; looking must not leave a lock
-  // file behind.
-  struct stat info {};
-  if (stat(m_strPhonebookPath.c_str(), &info) != 0 && errno == ENOENT)
-    return kErrorCannotFindPhonebookEntry;
+  if (m_strPhonebookPath.empty()) return kErrorCannotOpenPhonebook;
   const int error = ReadFileLocked(m_strPhonebookPath, text);
   if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
   if (error != 0) return kErrorCannotOpenPhonebook;
-  const std::string wanted = AsciiLower(name);
-  for (const std::string& candidate : ini::SectionNames(text)) {
-    if (AsciiLower(candidate) == wanted) {
-      section = candidate;
-      return 0;
-    }
-  }
-  return kErrorCannotFindPhonebookEntry;
+  text = ini::TextOfFile(std::move(text));
+  auto spelling = ini::SectionSpelling(text, name);
+  if (!spelling) return kErrorCannotFindPhonebookEntry;
+  section = std::move(*spelling);
+  return 0;
 }
 
 uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
@@ -191,11 +191,13 @@ uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const voi
   const auto deviceType = FieldText(entry.szDeviceType);
   const auto deviceName = FieldText(entry.szDeviceName);
   if (!phoneNumber || !areaCode || !deviceType || !deviceName) return kErrorInvalidParameter;
-  if (!HayesDialString(*phoneNumber)) return kErrorInvalidParameter;  // chat could not dial it
+  if (!HayesDialString(ini::UnquoteValue(*phoneNumber)))
+    return kErrorInvalidParameter;  // chat could not dial it
 
   const std::string section = EncodeUtf8(entryName);
-  if (CreateFolders(FolderOf(m_strPhonebookPath)) != 0) return kErrorCannotWritePhonebook;
-  const int error = UpdateFileLocked(
+  if (m_strPhonebookPath.empty() || CreateFolders(FolderOf(m_strPhonebookPath)) != 0)
+    return kErrorCannotWritePhonebook;
+  const int error = UpdateProfileFile(
       m_strPhonebookPath,
       [&](std::string& text) {
         bool changed = false;
@@ -225,13 +227,9 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
   const auto domain = FieldText(credentials.szDomain);
   if (!userName || !password || !domain) return kErrorInvalidParameter;
 
-  // A credentials file that others can read is closed before a secret goes in.
-  struct stat info {};
-  if (stat(m_strCredentialsPath.c_str(), &info) == 0 && (info.st_mode & 077) != 0 &&
-      chmod(m_strCredentialsPath.c_str(), kCredentialsMode) != 0)
-    return kErrorCannotWritePhonebook;
-
-  const int error = UpdateFileLocked(
+  // Secrets go only where no one else can read them or plant a file for them;
+  // an existing file that others could read is closed as it is rewritten.
+  const int error = UpdateProfileFile(
       m_strCredentialsPath,
       [&](std::string& text) {
         bool changed = false;
@@ -242,9 +240,12 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
         if (credentials.dwMask & 0x4) changed |= ini::SetValue(text, section, "Domain", *domain);
         return changed;
       },
-      kCredentialsMode);
+      kCredentialsMode, FileSecrecy::kSecret);
+  if (error == EACCES || error == EPERM) return kErrorAccessDenied;
   if (error != 0) return kErrorCannotWritePhonebook;
-  return WritePppConnection(section, text, *userName, *password);
+  // pppd gets the texts themselves, not the file's quoted spelling of them.
+  return WritePppConnection(section, text, ini::UnquoteValue(*userName),
+                            ini::UnquoteValue(*password));
 }
 
 uint32_t PosixPhonebook::WritePppConnection(const std::string& section, const std::string& text,
@@ -256,7 +257,9 @@ uint32_t PosixPhonebook::WritePppConnection(const std::string& section, const st
     m_bPppPeerSkipped = true;
     return 0;
   }
-  const auto value = [&](const char* key) { return ini::GetValue(text, section, key).value_or(""); };
+  const auto value = [&](const char* key) {
+    return ini::UnquoteValue(ini::GetValue(text, section, key).value_or(""));
+  };
   const PppConnection connection{section, value("DeviceName"), value("PhoneNumber"),
                                  value("PreferredBps"), user};
   // The secret goes in first, so that pppd never finds a peer without it.
@@ -270,17 +273,20 @@ uint32_t PosixPhonebook::WritePppConnection(const std::string& section, const st
 bool PosixPhonebook::CanStore(EntryOperand operand, const char16_t* text) {
   if (text == nullptr) return false;
   const std::u16string_view wide(text);
-  const std::string narrow = EncodeUtf8(wide);
+  const size_t bytes = EncodeUtf8(wide).size();
+  // A malformed name is the name check's to refuse, with its own status; pppd
+  // takes file names of at most 255 bytes.
+  if (operand == EntryOperand::Connection) return bytes <= kMaxPppBytes;
+  // Every other value goes on one line of a file.
+  if (!IsStorableValue(wide)) return false;
   switch (operand) {
-    case EntryOperand::Connection:
-      return narrow.size() <= kMaxPppBytes;
     case EntryOperand::User:
-      return IsStorableValue(wide) && narrow.size() <= kMaxPppBytes;
+      return bytes <= kMaxPppBytes;
     case EntryOperand::Password:
       // pppd would read a secret that starts with "@" as a file name.
-      return IsStorableValue(wide) && narrow.size() <= kMaxPppBytes && wide.substr(0, 1) != u"@";
+      return bytes <= kMaxPppBytes && wide.substr(0, 1) != u"@";
     default:
-      return true;  // the entry itself refuses what it cannot hold
+      return true;
   }
 }
 

@@ -1,7 +1,10 @@
 // The project's own phonebook service on POSIX. The phonebook is one
 // INI-style file with a section per entry; the speed keys the profile writer
 // adds land in the same section. Credentials live apart, in a file of mode 0600
-// in the same folder, so that the phonebook itself holds no secret. Every
+// in the same folder, so that the phonebook itself holds no secret; that file is
+// written only into a folder no one else can write to (else 5, access denied).
+// Texts with blanks at either end are stored in quotes, so they read back
+// exactly. Every
 // change is a locked, atomic read-modify-write that leaves other sections and
 // keys as they were.
 //
@@ -25,8 +28,16 @@ inline constexpr int32_t kRasPppNotInstalled = -6;
 
 class PosixPhonebook final : public Phonebook {
  public:
+  // An empty phonebook path (one that could not be made) is a phonebook that
+  // cannot be opened: 621 to readers, 624 to writers. pppRoot is the folder
+  // that holds ppp/ and chatscripts/ (/etc).
   PosixPhonebook(std::string phonebookPath, std::string pppRoot);
 
+  // Refuses a modem, phone number, user or password holding a control
+  // character or a lone surrogate (the file could not keep it on one line),
+  // and what pppd could not take: a name, user or password over 255 bytes, a
+  // password that starts with "@".
+  bool CanStore(EntryOperand operand, const char16_t* text) override;
   uint32_t QueryEntrySize(uint32_t& size) override;
   uint32_t ValidateEntryName(const char16_t* entryName) override;
   uint32_t SetEntryProperties(const char16_t* entryName, const void* record,
@@ -34,7 +45,6 @@ class PosixPhonebook final : public Phonebook {
   uint32_t SetCredentials(const char16_t* entryName,
                           const RasCredentialsRecord& credentials) override;
   uint32_t GetEntryProperties(const char16_t* entryName, void* record, uint32_t& size) override;
-  bool CanStore(EntryOperand operand, const char16_t* text) override;
 
   // An entry was stored without its PPP peer because the ppp package's
   // folders are missing.

@@ -49,13 +49,12 @@ int StoreSecrets(const std::string& path, std::string_view user, std::string_vie
                  std::string_view password) {
   const std::string entry = SecretsEntry(user, connection, password);
   if (entry.empty()) return EINVAL;
-  struct stat info {};
-  if (stat(path.c_str(), &info) == 0 && (info.st_mode & 077) != 0 &&
-      chmod(path.c_str(), info.st_mode & 07700) != 0)
-    return errno;
+  // As a secret store: the caller's own file in a folder no one else may
+  // write to, never reached through a link, and closed to others as it is
+  // rewritten (the new text is never readable by more than the old).
   return UpdateFileLocked(
       path, [&](std::string& text) { return PutSecretsEntry(text, connection, entry); },
-      kSecretsMode);
+      kSecretsMode, FileSecrecy::kSecret);
 }
 
 }  // namespace halvorn

@@ -14,6 +14,7 @@
 #include "dialup/desktop_launcher_posix.h"
 #include "dialup/item_id_list.h"
 #include "dialup/phonebook_path.h"
+#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "text/code_page.h"
@@ -85,7 +86,8 @@ class ConnectionsFolder final : public ShellFolder {
     const int error = ReadFileLocked(PosixPhonebookPath(), text);
     if (error == ENOENT) text.clear();  // no phonebook yet: an empty folder
     else if (error != 0) return nullptr;
-    return new (std::nothrow) PhonebookEnumerator(ini::SectionNames(text));
+    return new (std::nothrow)
+        PhonebookEnumerator(ini::SectionNames(ini::TextOfFile(std::move(text))));
   }
 
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {

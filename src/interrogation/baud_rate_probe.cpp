@@ -30,7 +30,7 @@ ProbeResult ProbeBaudRate(QueryServices& services, QueryRun& run) {
     reply.AssignNarrow(run.reply);
     NormalizeProbeReply(reply);
     PrintWide(services.console, u"\n%d\tAT Command: ```%s```\nAT Reply: ```%s```",
-              {static_cast<int32_t>(speed), kProbeCommandWide, reply.c_str()});
+              {static_cast<int32_t>(speed), kProbeCommandWide, ShownOnConsole(reply).c_str()});
 
     if (reply.Equals("OK"))
       result.found = true;

@@ -28,7 +28,8 @@ void QueryCommandList(QueryServices& services, QueryRun& run, uint32_t speed) {
     services.line.Exchange(narrowCommand.Get(), run.devicePath, speed, run.reply);
     reply.AssignNarrow(run.reply);
     NormalizeCommandReply(reply);
-    PrintWide(services.console, u"\nAT Command: %s\nAT Reply: %s", {command.c_str(), reply.c_str()});
+    PrintWide(services.console, u"\nAT Command: %s\nAT Reply: %s",
+              {command.c_str(), ShownOnConsole(reply).c_str()});
 
     MakeReportKey(command);
     WriteReportEntry(services, run, command, reply);

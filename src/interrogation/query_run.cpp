@@ -1,5 +1,7 @@
 #include "interrogation/query_run.h"
 
+#include <string>
+
 #include "interrogation/baud_rate_probe.h"
 #include "interrogation/command_list.h"
 #include "profile/profile_writer.h"
@@ -22,6 +24,20 @@ void WriteReportEntry(QueryServices& services, QueryRun& run, const WideString& 
     return;
   PrintWide(services.console, u"\nReport write failed: %s", {key.c_str()});
   run.reportFailed = true;
+}
+
+WideString ShownOnConsole(const WideString& reply) {
+  std::u16string shown;
+  for (char16_t unit : reply.View()) {
+    if (unit >= 0x20 && unit != 0x7F && (unit < 0x80 || unit > 0x9F)) {
+      shown.push_back(unit);
+      continue;
+    }
+    constexpr char16_t kHex[] = u"0123456789ABCDEF";
+    shown.append(u"\\x").push_back(kHex[unit >> 4]);
+    shown.push_back(kHex[unit & 0xF]);
+  }
+  return WideString(std::u16string_view(shown));
 }
 
 int32_t RunQuery(QueryServices& services, const WideString& port, const WideString& commandList,

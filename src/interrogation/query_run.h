@@ -33,6 +33,11 @@ struct QueryRun {
 void WriteReportEntry(QueryServices& services, QueryRun& run, const WideString& key,
                       const WideString& value);
 
+// The reply as the console shows it: each control character (C0, DEL, C1) as
+// a visible "\xNN", so that a device cannot drive the user's terminal. The
+// report keeps the reply as it is.
+WideString ShownOnConsole(const WideString& reply);
+
 // The whole `query` command: probe, then the command list when a speed was
 // found. Returns 0, or 3 when a report write failed. Serial failures leave as
 // a thrown CSerialException*.

@@ -6,6 +6,7 @@ namespace halvorn::ini {
 namespace {
 
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr size_t kNone = std::string_view::npos;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -27,90 +28,102 @@ bool SameName(std::string_view a, std::string_view b) {
   return true;
 }
 
+enum class Kind { kOther, kSection, kKey };
+
 // One line of the text: [contentBegin, contentEnd) is what it says, [contentEnd,
 // end) its line end (LF, CR LF, or nothing on a last line without one).
 struct Line {
-  size_t contentBegin;
-  size_t contentEnd;
-  size_t end;
-};
-
-enum class Kind { kOther, kSection, kKey };
-
-struct ParsedLine {
-  Line line;
-  Kind kind;
+  size_t contentBegin = 0;
+  size_t contentEnd = 0;
+  size_t end = 0;
+  Kind kind = Kind::kOther;
   std::string_view name;  // section or key name, blanks trimmed
-  size_t equals;          // offset of the '=' of a key line in the text, or npos
+  size_t equals = kNone;  // offset of the '=' of a key line in the text
+  bool blank = true;
 };
 
-std::vector<ParsedLine> Parse(std::string_view text) {
-  std::vector<ParsedLine> lines;
-  size_t begin = text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0;
-  while (begin < text.size()) {
-    size_t lf = text.find('\n', begin);
-    size_t end = (lf == std::string_view::npos) ? text.size() : lf + 1;
-    size_t contentEnd = (lf == std::string_view::npos) ? text.size() : lf;
-    // A CR right before the LF (or ending the text) belongs to the line end.
-    if (contentEnd > begin && text[contentEnd - 1] == '\r') --contentEnd;
+// Walks the lines one at a time, so that a large file costs no more memory
+// than its text.
+class LineReader {
+ public:
+  explicit LineReader(std::string_view text)
+      : m_text(text), m_next(text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
 
-    ParsedLine parsed{{begin, contentEnd, end}, Kind::kOther, {}, 0};
-    std::string_view content = text.substr(begin, contentEnd - begin);
-    std::string_view trimmed = TrimBlanks(content);
+  bool Next(Line& line) {
+    if (m_next >= m_text.size()) return false;
+    const size_t begin = m_next;
+    const size_t lf = m_text.find('\n', begin);
+    line = Line{};
+    line.contentBegin = begin;
+    line.end = (lf == kNone) ? m_text.size() : lf + 1;
+    line.contentEnd = (lf == kNone) ? m_text.size() : lf;
+    // A CR right before the LF (or ending the text) belongs to the line end.
+    if (line.contentEnd > begin && m_text[line.contentEnd - 1] == '\r') --line.contentEnd;
+    m_next = line.end;
+
+    const std::string_view content = m_text.substr(begin, line.contentEnd - begin);
+    const std::string_view trimmed = TrimBlanks(content);
+    line.blank = trimmed.empty();
     if (trimmed.starts_with('[')) {
-      std::string_view inside = trimmed.substr(1);
-      size_t close = inside.find(']');
-      parsed.kind = Kind::kSection;
-      parsed.name = TrimBlanks(inside.substr(0, close));
-    } else if (size_t eq = content.find('='); eq != std::string_view::npos) {
-      parsed.kind = Kind::kKey;
-      parsed.name = TrimBlanks(content.substr(0, eq));
-      parsed.equals = begin + eq;
+      const std::string_view inside = trimmed.substr(1);
+      line.kind = Kind::kSection;
+      line.name = TrimBlanks(inside.substr(0, inside.find(']')));
+    } else if (const size_t eq = content.find('='); eq != kNone) {
+      line.kind = Kind::kKey;
+      line.name = TrimBlanks(content.substr(0, eq));
+      line.equals = begin + eq;
     } else if (!trimmed.empty()) {
       // Windows reads a line without "=" as a key with no value yet.
-      parsed.kind = Kind::kKey;
-      parsed.name = trimmed;
-      parsed.equals = std::string_view::npos;
+      line.kind = Kind::kKey;
+      line.name = trimmed;
     }
-    lines.push_back(parsed);
-    begin = end;
+    return true;
   }
-  return lines;
+
+ private:
+  std::string_view m_text;
+  size_t m_next;
+};
+
+// Finds the first header naming the section; reader stands after it.
+bool FindSection(LineReader& reader, std::string_view section, Line& header) {
+  while (reader.Next(header))
+    if (header.kind == Kind::kSection && SameName(header.name, section)) return true;
+  return false;
 }
 
-// Index of the first header naming the section, or lines.size().
-size_t FindSection(const std::vector<ParsedLine>& lines, std::string_view section) {
-  for (size_t i = 0; i < lines.size(); ++i)
-    if (lines[i].kind == Kind::kSection && SameName(lines[i].name, section)) return i;
-  return lines.size();
-}
-
-// One past the last line of the section whose header is at index header.
-size_t SectionEnd(const std::vector<ParsedLine>& lines, size_t header) {
-  size_t i = header + 1;
-  while (i < lines.size() && lines[i].kind != Kind::kSection) ++i;
-  return i;
-}
-
-size_t FindKey(const std::vector<ParsedLine>& lines, size_t header, std::string_view key) {
-  size_t end = SectionEnd(lines, header);
-  for (size_t i = header + 1; i < end; ++i)
-    if (lines[i].kind == Kind::kKey && SameName(lines[i].name, key)) return i;
-  return lines.size();
+// The key's line in the section that the reader stands in, if any; last
+// becomes the section's last non-blank line seen (left as it was when none).
+bool FindKey(LineReader& reader, std::string_view key, Line& found, Line& last) {
+  Line line;
+  while (reader.Next(line) && line.kind != Kind::kSection) {
+    if (line.kind == Kind::kKey && SameName(line.name, key)) {
+      found = line;
+      return true;
+    }
+    if (!line.blank) last = line;
+  }
+  return false;
 }
 
 // New lines follow the file: LF when its first line ends in a bare LF, CR LF
 // otherwise (also for an empty file, as Windows writes it).
 std::string_view LineEndOf(std::string_view text) {
   size_t lf = text.find('\n');
-  if (lf != std::string_view::npos && (lf == 0 || text[lf - 1] != '\r')) return "\n";
+  if (lf != kNone && (lf == 0 || text[lf - 1] != '\r')) return "\n";
   return "\r\n";
 }
 
-// Gives a last line without a line end its line end, before anything follows it.
+// Gives a last line without a line end its line end, before anything follows
+// it; a text that is only a byte-order mark has no line yet.
 void EndLastLine(std::string& text, std::string_view lineEnd) {
-  if (text.empty() || text.back() == '\n') return;
+  if (text.empty() || text.back() == '\n' || text == kUtf8Bom) return;
   text.append(text.back() == '\r' ? "\n" : lineEnd);
+}
+
+std::string_view ValueOf(std::string_view text, const Line& line) {
+  if (line.equals == kNone) return {};
+  return text.substr(line.equals + 1, line.contentEnd - line.equals - 1);
 }
 
 }  // namespace
@@ -120,80 +133,89 @@ bool SetValue(std::string& text, std::string_view section, std::string_view key,
   // Blanks before a value are never read back, so they are not written, as
   // Windows does; else a second write of the same value would add them again.
   while (!value.empty() && IsBlank(value.front())) value.remove_prefix(1);
-  const std::vector<ParsedLine> lines = Parse(text);
   const std::string_view lineEnd = LineEndOf(text);
-  std::string keyLine;
-  keyLine.append(TrimBlanks(key)).append("=").append(value);
-
-  size_t header = FindSection(lines, section);
-  if (header == lines.size()) {
+  LineReader reader(text);
+  Line header;
+  if (!FindSection(reader, section, header)) {
     EndLastLine(text, lineEnd);
     text.append("[").append(TrimBlanks(section)).append("]").append(lineEnd);
-    text.append(keyLine).append(lineEnd);
+    text.append(TrimBlanks(key)).append("=").append(value).append(lineEnd);
     return true;
   }
 
-  size_t found = FindKey(lines, header, key);
-  if (found != lines.size()) {
-    // Only the value changes: the key's spelling, the blanks before the value
-    // and the line's own line end stay.
-    const Line& line = lines[found].line;
-    if (lines[found].equals == std::string_view::npos) {
-      const std::string_view name = lines[found].name;
-      text.insert(static_cast<size_t>(name.data() + name.size() - text.data()),
-                  std::string("=").append(value));
+  Line found, last = header;
+  if (FindKey(reader, key, found, last)) {
+    if (found.equals == kNone) {
+      // The key's spelling stays; "=" and the value take the place of the
+      // blanks after it, so that a second write finds the value as written.
+      const size_t nameEnd =
+          static_cast<size_t>(found.name.data() - text.data()) + found.name.size();
+      text.replace(nameEnd, found.contentEnd - nameEnd, std::string("=").append(value));
       return true;
     }
-    size_t valueBegin = lines[found].equals + 1;
-    while (valueBegin < line.contentEnd && IsBlank(text[valueBegin])) ++valueBegin;
-    std::string_view old = std::string_view(text).substr(valueBegin, line.contentEnd - valueBegin);
+    // Only the value changes: the key's spelling, the blanks before the value
+    // and the line's own line end stay.
+    size_t valueBegin = found.equals + 1;
+    while (valueBegin < found.contentEnd && IsBlank(text[valueBegin])) ++valueBegin;
+    const std::string_view old(text.data() + valueBegin, found.contentEnd - valueBegin);
     if (old == value || TrimBlanks(old) == value) return false;
-    text.replace(valueBegin, line.contentEnd - valueBegin, value);
+    text.replace(valueBegin, found.contentEnd - valueBegin, value);
     return true;
   }
 
   // A new key goes after the last non-blank line of its section, so blank
   // lines that separate it from the next section stay where they are.
-  size_t last = header;
-  size_t end = SectionEnd(lines, header);
-  for (size_t i = header + 1; i < end; ++i) {
-    const Line& line = lines[i].line;
-    std::string_view content(text.data() + line.contentBegin, line.contentEnd - line.contentBegin);
-    if (!TrimBlanks(content).empty()) last = i;
-  }
-  size_t insertAt = lines[last].line.end;
+  size_t insertAt = last.end;
   if (insertAt == text.size()) {
     EndLastLine(text, lineEnd);
     insertAt = text.size();
   }
-  keyLine.append(lineEnd);
+  std::string keyLine;
+  keyLine.append(TrimBlanks(key)).append("=").append(value).append(lineEnd);
   text.insert(insertAt, keyLine);
   return true;
 }
 
 std::optional<std::string> GetValue(std::string_view text, std::string_view section,
                                     std::string_view key) {
-  const std::vector<ParsedLine> lines = Parse(text);
-  size_t header = FindSection(lines, section);
-  if (header == lines.size()) return std::nullopt;
-  size_t found = FindKey(lines, header, key);
-  if (found == lines.size()) return std::nullopt;
-  if (lines[found].equals == std::string_view::npos) return std::string();
-  size_t valueBegin = lines[found].equals + 1;
-  return std::string(
-      TrimBlanks(text.substr(valueBegin, lines[found].line.contentEnd - valueBegin)));
+  LineReader reader(text);
+  Line header, found, last;
+  if (!FindSection(reader, section, header) || !FindKey(reader, key, found, last))
+    return std::nullopt;
+  return std::string(TrimBlanks(ValueOf(text, found)));
+}
+
+std::optional<std::string> SectionSpelling(std::string_view text, std::string_view section) {
+  LineReader reader(text);
+  Line header;
+  if (!FindSection(reader, section, header)) return std::nullopt;
+  return std::string(header.name);
 }
 
 bool HasSection(std::string_view text, std::string_view section) {
-  const std::vector<ParsedLine> lines = Parse(text);
-  return FindSection(lines, section) != lines.size();
+  return SectionSpelling(text, section).has_value();
 }
 
 std::vector<std::string> SectionNames(std::string_view text) {
   std::vector<std::string> names;
-  for (const ParsedLine& line : Parse(text))
+  LineReader reader(text);
+  Line line;
+  while (reader.Next(line))
     if (line.kind == Kind::kSection) names.emplace_back(line.name);
   return names;
+}
+
+std::string QuoteValue(std::string_view value) {
+  const bool blankEdge = !value.empty() && (IsBlank(value.front()) || IsBlank(value.back()));
+  const bool quoted = value.size() >= 2 && value.front() == '"' && value.back() == '"';
+  if (!blankEdge && !quoted) return std::string(value);
+  return std::string("\"").append(value).append("\"");
+}
+
+std::string UnquoteValue(std::string_view stored) {
+  if (stored.size() >= 2 && stored.front() == '"' && stored.back() == '"')
+    stored = stored.substr(1, stored.size() - 2);
+  return std::string(stored);
 }
 
 }  // namespace halvorn::ini

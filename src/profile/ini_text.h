@@ -1,5 +1,6 @@
 // Edits INI-style text in memory without rebuilding it: every line that is not
-// changed keeps its bytes. Sections and keys match without regard to ASCII case
+// changed keeps its bytes, and every call is one pass over the text that needs
+// no memory beyond it. Sections and keys match without regard to ASCII case
 // and with the blanks around names ignored; the first match wins. Texts are
 // UTF-8 bytes.
 #pragma once
@@ -26,7 +27,17 @@ std::optional<std::string> GetValue(std::string_view text, std::string_view sect
 // Whether a section of that name exists (matched as SetValue matches).
 bool HasSection(std::string_view text, std::string_view section);
 
+// The name of the first section matching section, as the file spells it.
+std::optional<std::string> SectionSpelling(std::string_view text, std::string_view section);
+
 // Section names in file order, as the file spells them (blanks trimmed).
 std::vector<std::string> SectionNames(std::string_view text);
+
+// Values read back without the blanks around them, so a value that must come
+// back exactly (a password) is stored in double quotes when it has blanks at
+// either end or is itself quoted; UnquoteValue removes one pair of quotes
+// around a value as read, as Windows does. Any other value is stored as is.
+std::string QuoteValue(std::string_view value);
+std::string UnquoteValue(std::string_view stored);
 
 }  // namespace halvorn::ini

@@ -1,5 +1,6 @@
 #include "profile/locked_file_posix.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,11 +8,24 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <climits>
-#include <cstdlib>
+#include <cstring>
+#include <string_view>
+#include <thread>
 
 namespace halvorn {
 namespace {
+
+// Temporary files are ".~hvn" and six letters or digits: short, so that any
+// name that fits the folder can be written, and recognisable, so that one left
+// by a killed run can be removed.
+constexpr std::string_view kTempPrefix = ".~hvn";
+constexpr size_t kTempSuffixLength = 6;
+constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
+constexpr int kLockPollMs = 20;
+
+std::atomic<int> g_lockWaitMs{10000};
 
 // Closes a descriptor on every way out.
 class FileDescriptor {
@@ -27,6 +41,11 @@ class FileDescriptor {
     if (m_fd >= 0) ::close(m_fd);
     m_fd = fd;
   }
+  int Release() {
+    int fd = m_fd;
+    m_fd = -1;
+    return fd;
+  }
   // Closes now, reporting the error that a deferred close would swallow.
   int Close() {
     int fd = m_fd;
@@ -38,60 +57,164 @@ class FileDescriptor {
   int m_fd;
 };
 
-int OpenRetrying(const char* path, int flags, mode_t mode = 0) {
+int OpenAt(int folder, const char* name, int flags, mode_t mode = 0) {
   int fd;
   do {
-    fd = ::open(path, flags | O_CLOEXEC, mode);
+    fd = ::openat(folder, name, flags | O_CLOEXEC | O_NOCTTY, mode);
   } while (fd < 0 && errno == EINTR);
   return fd;
 }
 
-// A symbolic link is followed to its target, so that the rename replaces the
-// file and not the link. A dangling link is written through its own name.
-std::string ResolveTarget(const std::string& path) {
-  struct stat info;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-  char resolved[PATH_MAX];
-  if (::realpath(path.c_str(), resolved) == nullptr) return path;
-  return resolved;
-}
+// The file a path names: its folder, open, and its last name in it.
+struct Location {
+  FileDescriptor folder;
+  std::string folderPath;
+  std::string name;
+};
 
-// Takes the exclusive lock on "<path>.lock". The lock file is never deleted:
-// deleting it would let a late writer lock a fresh inode while another one
-// still holds the old.
-int LockBeside(const std::string& path, FileDescriptor& lock) {
-  std::string lockPath = path + ".lock";
-  int fd = OpenRetrying(lockPath.c_str(), O_RDWR | O_CREAT, 0666);
-  if (fd < 0 && (errno == EACCES || errno == EROFS))
-    fd = OpenRetrying(lockPath.c_str(), O_RDONLY);  // flock works read-only too
-  if (fd < 0) return errno;
-  lock.Reset(fd);
-  while (::flock(fd, LOCK_EX) != 0)
-    if (errno != EINTR) return errno;
+int Split(const std::string& path, std::string& folder, std::string& name) {
+  const size_t slash = path.rfind('/');
+  folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : path.substr(0, slash));
+  name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (name.empty() || name == "." || name == "..") return EISDIR;
   return 0;
 }
 
-// Reads the whole file; existed and info describe it when it is there.
-int ReadWhole(const std::string& path, std::string& text, bool& existed, struct stat& info) {
-  text.clear();
-  existed = false;
-  int fd = OpenRetrying(path.c_str(), O_RDONLY);
-  if (fd < 0) return (errno == ENOENT) ? 0 : errno;
-  FileDescriptor file(fd);
-  if (::fstat(fd, &info) != 0) return errno;
+// The kernel's protected_symlinks rule: in a sticky, world-writable folder
+// only a link of the folder's owner or of the caller is followed.
+bool MayFollow(const struct stat& link, const struct stat& folder) {
+  const bool shared = (folder.st_mode & S_ISVTX) && (folder.st_mode & S_IWOTH);
+  return !shared || link.st_uid == folder.st_uid || link.st_uid == ::geteuid();
+}
+
+// Opens the folder of path and follows links at its end as the rule above
+// allows (a dangling link leads to the name it points at). With followLinks
+// false a link is refused.
+int Locate(const std::string& requested, bool followLinks, Location& where) {
+  std::string path = requested;
+  for (int hops = 0;; ++hops) {
+    if (int error = Split(path, where.folderPath, where.name)) return error;
+    const int fd = OpenAt(AT_FDCWD, where.folderPath.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return errno;
+    where.folder.Reset(fd);
+    struct stat link {};
+    if (::fstatat(fd, where.name.c_str(), &link, AT_SYMLINK_NOFOLLOW) != 0)
+      return errno == ENOENT ? 0 : errno;
+    if (!S_ISLNK(link.st_mode)) return 0;
+    struct stat folder {};
+    if (::fstat(fd, &folder) != 0) return errno;
+    if (!followLinks || !MayFollow(link, folder)) return EACCES;
+    if (hops == kMaxLinkHops) return ELOOP;
+    char target[PATH_MAX];
+    const ssize_t length = ::readlinkat(fd, where.name.c_str(), target, sizeof target);
+    if (length < 0) return errno;
+    if (length == 0 || static_cast<size_t>(length) == sizeof target) return ENAMETOOLONG;
+    const std::string_view next(target, static_cast<size_t>(length));
+    path = next.front() == '/' ? std::string(next) : where.folderPath + "/" + std::string(next);
+  }
+}
+
+// Takes the folder's exclusive lock, waiting a bounded time for it.
+int LockFolder(int folder) {
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(g_lockWaitMs.load());
+  while (::flock(folder, LOCK_EX | LOCK_NB) != 0) {
+    if (errno == EINTR) continue;
+    if (errno != EWOULDBLOCK) return errno;
+    if (std::chrono::steady_clock::now() >= deadline) return ETIMEDOUT;
+    std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
+  }
+  return 0;
+}
+
+bool IsTemporaryName(std::string_view name) {
+  if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempSuffixLength)
+    return false;
+  for (char c : name.substr(kTempPrefix.size()))
+    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+  return true;
+}
+
+// Under the folder's lock no run is writing a temporary file, so any that is
+// there was left by a run that died. Only the caller's own are removed.
+void RemoveDeadTemporaries(int folder) {
+  const int fd = OpenAt(folder, ".", O_RDONLY | O_DIRECTORY);
+  if (fd < 0) return;
+  DIR* listing = ::fdopendir(fd);
+  if (listing == nullptr) {
+    ::close(fd);
+    return;
+  }
+  while (const dirent* entry = ::readdir(listing)) {
+    if (!IsTemporaryName(entry->d_name)) continue;
+    struct stat info {};
+    if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+      ::unlinkat(folder, entry->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
+// Whether only the caller (or root) can write into a folder, as ssh's
+// StrictModes asks of the folders that hold its keys. Ancestors may be
+// sticky, which keeps others from moving what the caller owns in them.
+bool IsPrivateFolder(int folder) {
+  const uid_t me = ::geteuid();
+  FileDescriptor current(OpenAt(folder, ".", O_RDONLY | O_DIRECTORY));
+  for (bool first = true;; first = false) {
+    struct stat info {};
+    if (current.Get() < 0 || ::fstat(current.Get(), &info) != 0) return false;
+    if (info.st_uid != me && info.st_uid != 0) return false;
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) && (first || !(info.st_mode & S_ISVTX))) return false;
+    FileDescriptor parent(OpenAt(current.Get(), "..", O_RDONLY | O_DIRECTORY));
+    struct stat above {};
+    if (parent.Get() < 0 || ::fstat(parent.Get(), &above) != 0) return false;
+    if (above.st_dev == info.st_dev && above.st_ino == info.st_ino) return true;  // the root
+    current.Reset(parent.Release());
+  }
+}
+
+// The mode of a new file: the asked mode without group and other write bits,
+// narrowed further by a strict umask.
+mode_t FreshMode(mode_t asked) {
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  return asked & ~(mask | S_IWGRP | S_IWOTH) & 07777;
+}
+
+// Opens an existing regular file without waiting on it (a FIFO would block
+// an open for reading, a device could be anything) and checks its type on the
+// descriptor. fd stays -1 for a missing file.
+int OpenRegular(const Location& where, FileDescriptor& file,
+                struct stat& info) {
+  if (::fstatat(where.folder.Get(), where.name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0)
+    return errno == ENOENT ? 0 : errno;
   if (S_ISDIR(info.st_mode)) return EISDIR;
-  existed = true;
-  char buffer[16384];
+  // A link here was refused by Locate, or planted since.
+  if (S_ISLNK(info.st_mode)) return EACCES;
+  if (!S_ISREG(info.st_mode)) return EINVAL;
+  const int fd = OpenAt(where.folder.Get(), where.name.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW);
+  if (fd < 0) return errno == ELOOP ? EACCES : errno;
+  file.Reset(fd);
+  if (::fstat(fd, &info) != 0) return errno;
+  return S_ISREG(info.st_mode) ? 0 : EINVAL;
+}
+
+int ReadAll(int fd, size_t sizeHint, std::string& text) {
+  text.clear();
+  // Room for the file and for the few lines an edit adds, so that the edit
+  // does not copy the whole text into a buffer twice its size.
+  text.reserve(sizeHint + sizeHint / 64 + 4096);
+  char buffer[65536];
   for (;;) {
-    ssize_t got = ::read(fd, buffer, sizeof buffer);
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
     if (got < 0) {
       if (errno == EINTR) continue;
       return errno;
     }
-    if (got == 0) break;
+    if (got == 0) return 0;
     text.append(buffer, static_cast<size_t>(got));
   }
-  return file.Close();
 }
 
 int WriteAll(int fd, const std::string& text) {
@@ -107,101 +230,103 @@ int WriteAll(int fd, const std::string& text) {
   return 0;
 }
 
-std::string FolderOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  if (slash == 0) return "/";
-  return path.substr(0, slash);
-}
-
-// Creates a temporary file beside path that no other process uses.
-int CreateTemporary(const std::string& path, mode_t mode, std::string& tempPath, int& fd) {
+// Creates a temporary file in the folder that no other process uses.
+int CreateTemporary(int folder, std::string& name, FileDescriptor& file) {
   static std::atomic<unsigned> counter{0};
-  size_t slash = path.rfind('/');
-  std::string folder = (slash == std::string::npos) ? "" : path.substr(0, slash + 1);
-  std::string base = (slash == std::string::npos) ? path : path.substr(slash + 1);
+  constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = folder + "." + base + ".tmp" + std::to_string(::getpid()) + "." +
-               std::to_string(counter.fetch_add(1));
-    fd = OpenRetrying(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, mode);
-    if (fd >= 0) return 0;
+    uint64_t seed = static_cast<uint64_t>(
+        std::chrono::steady_clock::now().time_since_epoch().count());
+    seed ^= (static_cast<uint64_t>(::getpid()) << 32) ^
+            (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
+    name = kTempPrefix;
+    for (size_t i = 0; i < kTempSuffixLength; ++i, seed /= 36) name.push_back(kDigits[seed % 36]);
+    const int fd = OpenAt(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+      file.Reset(fd);
+      return 0;
+    }
     if (errno != EEXIST) return errno;
   }
   return EEXIST;
 }
 
-// Writes text to a temporary file beside path and renames it over path. On
-// any error the temporary file is removed and path is left as it was.
-int ReplaceContents(const std::string& path, const std::string& text, bool existed,
-                    const struct stat& old, mode_t newFileMode) {
-  std::string tempPath;
-  int rawFd = -1;
-  // The mode given to open passes through the umask, as for any new file.
-  if (int error = CreateTemporary(path, existed ? 0600 : newFileMode, tempPath, rawFd)) return error;
-  FileDescriptor temp(rawFd);
+// Writes text to a temporary file in the folder and renames it over the name.
+// On any error the temporary file is removed and the old file left as it was.
+int ReplaceContents(const Location& where, const std::string& text, const struct stat* old,
+                    mode_t mode) {
+  const int folder = where.folder.Get();
+  std::string tempName;
+  FileDescriptor temp;
+  if (int error = CreateTemporary(folder, tempName, temp)) return error;
 
   int error = 0;
-  if (existed) {
-    // Keep the old file's owner where we may (only root may give files away;
-    // for anyone else the file is theirs already or the call is refused).
-    if (::fchown(rawFd, old.st_uid, old.st_gid) != 0) {
-      // Not being allowed to keep the owner is no reason to fail the write.
-    }
-    if (::fchmod(rawFd, old.st_mode & 07777) != 0) error = errno;
+  if (old != nullptr && ::fchown(temp.Get(), old->st_uid, old->st_gid) != 0) {
+    // Only root may give files away; for anyone else the file is theirs
+    // already or the write was refused, so this is no reason to fail.
   }
-  if (error == 0) error = WriteAll(rawFd, text);
-  if (error == 0 && ::fsync(rawFd) != 0) error = errno;
+  // fchmod is not narrowed by the umask: the mode is exactly the one chosen.
+  if (::fchmod(temp.Get(), mode) != 0) error = errno;
+  if (error == 0) error = WriteAll(temp.Get(), text);
+  if (error == 0 && ::fsync(temp.Get()) != 0) error = errno;
   if (error == 0) error = temp.Close();
-  if (error == 0 && ::rename(tempPath.c_str(), path.c_str()) != 0) error = errno;
+  if (error == 0 && ::renameat(folder, tempName.c_str(), folder, where.name.c_str()) != 0)
+    error = errno;
   if (error != 0) {
-    ::unlink(tempPath.c_str());
+    ::unlinkat(folder, tempName.c_str(), 0);
     return error;
   }
-
-  // Make the rename itself durable. The new text is in place already, so a
-  // folder that cannot be opened for this does not turn the write into a failure.
-  int folderFd = OpenRetrying(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-  if (folderFd >= 0) {
-    FileDescriptor folder(folderFd);
-    if (::fsync(folderFd) != 0 && errno != EINVAL) return errno;
-  }
+  // Make the rename itself durable; the new text is in place already.
+  if (::fsync(folder) != 0 && errno != EINVAL && errno != EBADF) return errno;
   return 0;
 }
 
 }  // namespace
 
-int UpdateFileLocked(const std::string& requestedPath,
-                     const std::function<bool(std::string& text)>& edit, mode_t newFileMode) {
-  if (requestedPath.empty()) return ENOENT;
-  const std::string path = ResolveTarget(requestedPath);
-  FileDescriptor lock;
-  if (int error = LockBeside(path, lock)) return error;
+void SetLockWaitLimit(int milliseconds) { g_lockWaitMs = milliseconds; }
 
-  std::string text;
-  bool existed = false;
+int UpdateFileLocked(const std::string& path, const std::function<bool(std::string& text)>& edit,
+                     mode_t newFileMode, FileSecrecy secrecy) {
+  if (path.empty()) return ENOENT;
+  const bool secret = secrecy == FileSecrecy::kSecret;
+  Location where;
+  if (int error = Locate(path, !secret, where)) return error;
+  if (secret && !IsPrivateFolder(where.folder.Get())) return EACCES;
+  if (int error = LockFolder(where.folder.Get())) return error;
+  RemoveDeadTemporaries(where.folder.Get());
+
+  FileDescriptor file;
   struct stat info {};
-  if (int error = ReadWhole(path, text, existed, info)) return error;
-  // The rename would replace a file we may not write to (read-only, or
-  // another user's); like Windows, such a file is refused.
-  if (existed && ::access(path.c_str(), W_OK) != 0) return errno;
+  if (int error = OpenRegular(where, file, info)) return error;
+  const bool existed = file.Get() >= 0;
+  std::string text;
+  if (existed) {
+    // The rename would replace a file we may not write to (one without any
+    // write bit, or another user's); like Windows, such a file is refused.
+    if ((info.st_mode & 0222) == 0) return EACCES;
+    if (::faccessat(where.folder.Get(), where.name.c_str(), W_OK, 0) != 0)
+      return errno;
+    if (secret && info.st_uid != ::geteuid()) return EACCES;
+    if (int error = ReadAll(file.Get(), static_cast<size_t>(info.st_size), text)) return error;
+    file.Reset(-1);
+  }
   if (!edit(text)) return 0;
-  return ReplaceContents(path, text, existed, info, newFileMode);
-  // The lock goes with its descriptor, after the rename.
+  const mode_t mode = secret ? (newFileMode & 0700) : existed ? (info.st_mode & 07777)
+                                                              : FreshMode(newFileMode);
+  return ReplaceContents(where, text, existed ? &info : nullptr, mode);
+  // The lock goes with the folder's descriptor, after the rename.
 }
 
-int ReadFileLocked(const std::string& requestedPath, std::string& text) {
+int ReadFileLocked(const std::string& path, std::string& text) {
   text.clear();
-  if (requestedPath.empty()) return ENOENT;
-  const std::string path = ResolveTarget(requestedPath);
-  FileDescriptor lock;
-  int error = LockBeside(path, lock);
-  // Writers replace the file by rename, so a reader that cannot take the
-  // lock (a folder it may not write to) still sees a whole file.
-  if (error != 0 && error != EACCES && error != EROFS) return error;
-  bool existed = false;
+  if (path.empty()) return ENOENT;
+  Location where;
+  if (int error = Locate(path, true, where)) return error;
+  FileDescriptor file;
   struct stat info {};
-  if (int readError = ReadWhole(path, text, existed, info)) return readError;
-  return existed ? 0 : ENOENT;
+  if (int error = OpenRegular(where, file, info)) return error;
+  if (file.Get() < 0) return ENOENT;
+  return ReadAll(file.Get(), static_cast<size_t>(info.st_size), text);
 }
 
 }  // namespace halvorn

@@ -1,11 +1,20 @@
 // Crash-safe, concurrency-safe read-modify-write of a small text file on POSIX.
 //
-// The whole update runs under flock on a separate lock file, "<path>.lock",
-// that is never deleted. The new text goes to a temporary file in the same
+// The whole update runs under flock on the file's folder, so no lock file is
+// left beside it. The new text goes to a short-named temporary file in the same
 // folder (every write, fsync and close checked) and is renamed over the old
-// one, keeping its mode; on any error the old file stays as it was. A missing
-// folder is not created and a file we may not write to is not replaced: the
-// update fails.
+// one, keeping its mode and owner; on any error the old file stays as it was.
+// Every path is treated as hostile:
+// - only a missing name or a regular file is written or read; a device, FIFO,
+//   socket or folder is refused without being waited on;
+// - a symbolic link is followed only where the kernel's protected_symlinks
+//   rule would follow it (never one that another user planted in a sticky,
+//   world-writable folder), whatever the machine's own setting;
+// - a file without any write bit is refused, as Windows refuses a read-only
+//   file, even for root;
+// - the lock is waited for a bounded time (10 s), then the update fails.
+// A missing folder is not created. The lock is not reentrant: an edit must not
+// update another file of the same folder.
 #pragma once
 
 #include <sys/types.h>
@@ -15,14 +24,31 @@
 
 namespace halvorn {
 
+// How much a file is trusted with.
+enum class FileSecrecy {
+  kPlain,
+  // For secrets, as ssh's StrictModes: the folder must be writable by no one
+  // but the caller (owned by the caller or root, no group or other write bit;
+  // its ancestors likewise unless sticky), the file is opened without following
+  // a link and must be the caller's own, and it gets newFileMode on every write.
+  // Anything else fails with EACCES before anything is written.
+  kSecret,
+};
+
 // edit receives the current text (empty when the file does not exist) and
 // returns true to have the changed text written, false to leave the file alone.
-// newFileMode applies to a file that did not exist. Returns 0 or an errno value.
+// newFileMode applies to a file that did not exist; group and other write bits
+// are never given, and a stricter umask is honoured. Returns 0 or an errno
+// value (ETIMEDOUT when the lock stayed taken).
 int UpdateFileLocked(const std::string& path, const std::function<bool(std::string& text)>& edit,
-                     mode_t newFileMode = 0644);
+                     mode_t newFileMode = 0644, FileSecrecy secrecy = FileSecrecy::kPlain);
 
-// Reads the whole file under the same lock. Returns 0 or an errno value
-// (ENOENT for a missing file).
+// Reads the whole file. Writers replace files by rename, so a reader sees one
+// whole version without waiting for the lock. Returns 0 or an errno value
+// (ENOENT for a missing file); the same paths are refused as for an update.
 int ReadFileLocked(const std::string& path, std::string& text);
+
+// How long an update waits for the folder's lock; tests shorten it.
+void SetLockWaitLimit(int milliseconds);
 
 }  // namespace halvorn

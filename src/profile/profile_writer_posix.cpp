@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <string>
 
+#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "text/console.h"
@@ -20,8 +21,10 @@ bool PosixProfileWriter::WriteString(const char16_t* section, const char16_t* ke
   const std::string sectionText = EncodeUtf8(section);
   const std::string keyText = EncodeUtf8(key);
   const std::string valueText = EncodeUtf8(value);
-  const int error = UpdateFileLocked(EncodeUtf8(fileName), [&](std::string& text) {
-    return ini::SetValue(text, sectionText, keyText, valueText);
+  const int error = UpdateFileLocked(EncodeUtf8(fileName), [&](std::string& bytes) {
+    return ini::EditInFileEncoding(bytes, [&](std::string& text) {
+      return ini::SetValue(text, sectionText, keyText, valueText);
+    });
   });
   m_dwError = static_cast<uint32_t>(error);
   return error == 0;

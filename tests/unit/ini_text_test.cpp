@@ -48,7 +48,10 @@ const SetCase kCases[] = {
     {"Utf8BomKept", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "a", "k", "v", "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
     {"UntouchedLinesKept", "; r\r\n\r\n[B]\n o = s\t\r\n[A]\r\nj=1\r\n\t\r\n[Z]", "A", "k",
      "v", "; r\r\n\r\n[B]\n o = s\t\r\n[A]\r\nj=1\r\nk=v\r\n\t\r\n[Z]"},
-    {"KeyWithoutEqualsGetsValue", "[A]\r\n k \r\n", "A", "K", "v", "[A]\r\n k=v \r\n"},
+    {"KeyWithoutEqualsGetsValue", "[A]\r\n k \r\n", "A", "K", "v", "[A]\r\n k=v\r\n"},
+    {"KeyWithoutEqualsLosesTrailingBlanks", "[A]\nATI0\t\t\n", "A", "ATI0", "v\t", "[A]\nATI0=v\t\n"},
+    {"ValueWithTrailingBlankKept", "[A]\nk=v\t\n", "A", "k", "v\t", "[A]\nk=v\t\n"},
+    {"OnlyAByteOrderMark", "\xEF\xBB\xBF", "A", "k", "v", "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
     {"HeaderWithTrailingComment", "[A] ; c\r\nk=1\r\n", "A", "k", "v", "[A] ; c\r\nk=v\r\n"},
 };
 
@@ -62,6 +65,19 @@ TEST(IniTextTest, ReadsBackAsItMatches) {
   EXPECT_EQ(GetValue(text, "B", "z"), "");
   EXPECT_EQ(GetValue(text, "A", "y"), std::nullopt);
   EXPECT_EQ(SectionNames(text), (std::vector<std::string>{"A", "b", "a"}));
+  EXPECT_EQ(SectionSpelling(text, " a "), "A");
+}
+
+// What QuoteValue stores reads back, through GetValue and UnquoteValue,
+// exactly as given.
+TEST(IniTextTest, QuotedValuesReadBackExactly) {
+  for (const char* value : {"s3cret", "  spaced pw  ", "\t", "a=b;c#d", "\"q\"", "\"", "\"\"",
+                            "\" x", "back\\slash", "", "'single'"}) {
+    std::string text;
+    SetValue(text, "A", "Password", QuoteValue(value));
+    EXPECT_EQ(UnquoteValue(*GetValue(text, "A", "Password")), value) << text;
+  }
+  EXPECT_EQ(QuoteValue("s3cret"), "s3cret");  // what needs no quotes stays as it was stored
 }
 
 }  // namespace

@@ -181,6 +181,19 @@ TEST(CommandList, RepliesKeepLoneLineEndsAndCase) {
   }
 }
 
+// A device cannot drive the terminal: control characters of a reply show as
+// \xNN on the console, while the report keeps them.
+TEST(Query, ControlCharactersOfRepliesShowEscapedOnTheConsoleOnly) {
+  const QueryOutcome outcome = Query(u"ATI0", [](const std::string& command, uint32_t, size_t) {
+    return std::string(command == "ATI0" ? "\x1B]0;pwned\x07\x1B[2J\tx\r" : "OK");
+  });
+  EXPECT_EQ(outcome.transcript.substr(outcome.transcript.find("\nAT Command: ATI0")),
+            "\nAT Command: ATI0\nAT Reply: \\x1B]0;pwned\\x07\\x1B[2J\\x09x\\x0D");
+  EXPECT_EQ(outcome.writes.back(), "COM3|ATI0=\x1B]0;pwned\x07\x1B[2J\tx\r|report.ini");
+  const QueryOutcome c1 = Query(u"", [](const std::string&, uint32_t, size_t) { return std::string("\xC2\x9B" "1m"); });
+  EXPECT_NE(c1.transcript.find("AT Reply: ```\\x9B1M```"), std::string::npos) << c1.transcript;
+}
+
 TEST(Query, SerialFailureMidListKeepsEarlierKeysAndWritesNoMore) {
   const QueryOutcome outcome = Query(u"ATI0|ATI1|ATI2", [](const std::string& command, uint32_t, size_t) {
     if (command == "ATI1") throw LineFailure{};

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "dialup/phonebook_entry.h"
@@ -192,6 +193,27 @@ TEST_F(CreatePhonebookEntryTest, OverlongOperandsAreRefusedBeforeAnything) {
   longest.user = u"-";
   longest.password = std::u16string(5000, u'x');
   EXPECT_EQ(Run(longest), 0);
+}
+
+// What the phonebook cannot store is refused before anything is written, so a
+// corrected run can create the entry; the password is not asked for with "-".
+TEST_F(CreatePhonebookEntryTest, UnstorableOperandsAreRefusedBeforeAnything) {
+  for (const auto& [field, name] : {std::pair{&Operands::connection, "connection"},
+                                    {&Operands::modem, "modem"}, {&Operands::phoneNumber, "phonenumber"},
+                                    {&Operands::user, "user"}, {&Operands::password, "password"}}) {
+    Operands operands;
+    operands.*field += u"\x01";
+    EXPECT_EQ(Run(operands), -4) << name;
+    EXPECT_EQ(console.transcript, std::string("Argument not storable: ") + name + "\n");
+    EXPECT_TRUE(log.empty()) << name;
+  }
+  Operands dash;
+  dash.user = u"-";
+  dash.password = u"\x01";
+  phonebook.asked.clear();
+  EXPECT_EQ(Run(dash), 0);
+  EXPECT_EQ(phonebook.asked, (std::vector<EntryOperand>{EntryOperand::Connection, EntryOperand::Modem,
+                                                        EntryOperand::PhoneNumber, EntryOperand::User}));
 }
 
 TEST(ReadPhonebookEntry, PassesTheStatusAndNeverOverflows) {

@@ -13,6 +13,7 @@
 #include "fakes/fake_environment.h"
 #include "fakes/fake_phonebook.h"
 #include "fakes/scratch_folder.h"
+#include "profile/ini_text.h"
 #include "text/code_page.h"
 #include "text/console.h"
 
@@ -116,7 +117,37 @@ TEST_F(PosixPhonebookTest, CredentialsLiveApartAndPrivate) {
   EXPECT_EQ(ModeOf(phonebook.CredentialsPath()), 0600u);
 }
 
+// Texts come back exactly as given, blanks, quotes and the characters INI
+// files treat specially included; what cannot be kept on one line is refused
+// before anything is written.
+TEST_F(PosixPhonebookTest, TextsComeBackExactlyOrAreRefusedUpFront) {
+  const std::u16string modem = u" USR \"56K\" ";
+  RasEntryRecord record = TabledEntry(u" (555) 12 ");
+  std::copy(modem.begin(), modem.end() + 1, record.szDeviceName);
+  ASSERT_EQ(Add(u"Office", record), 0u);
+  ASSERT_EQ(Get(u"Office"), 0u);
+  EXPECT_EQ(std::u16string(read.szDeviceName), modem);
+  EXPECT_EQ(std::u16string(read.szLocalPhoneNumber), u" (555) 12 ");
+  const std::u16string password = u"  spaced pw =;#\"\\ ";
+  ASSERT_EQ(phonebook.SetCredentials(u"Office", Credentials(u" alice", password)), 0u);
+  const std::string text = ScratchFolder::Read(phonebook.CredentialsPath());
+  EXPECT_EQ(ini::UnquoteValue(*ini::GetValue(text, "Office", "Password")), EncodeUtf8(password));
+  EXPECT_EQ(ini::UnquoteValue(*ini::GetValue(text, "Office", "UserName")), " alice");
+
+  for (EntryOperand operand : {EntryOperand::Modem, EntryOperand::PhoneNumber, EntryOperand::User,
+                               EntryOperand::Password}) {
+    EXPECT_TRUE(phonebook.CanStore(operand, u"  a=b;\"c\"  "));
+    for (const char16_t* bad : {u"pw\n[x]", u"a\rb", u"\x1B[2J", u"a\xD800", u"\x7F"})
+      EXPECT_FALSE(phonebook.CanStore(operand, bad)) << EncodeUtf8(bad);
+  }
+  EXPECT_TRUE(phonebook.CanStore(EntryOperand::Connection, u"x"));  // the name check's job
+}
+
 TEST_F(PosixPhonebookTest, UnreadableOrUnwritablePhonebook) {
+  PosixPhonebook unusable("", scratch.Path("etc"));  // a path that could not be made
+  EXPECT_EQ(unusable.ValidateEntryName(u"Office"), kErrorCannotOpenPhonebook);
+  const RasEntryRecord record = TabledEntry();
+  EXPECT_EQ(unusable.SetEntryProperties(u"Office", &record, sizeof record), kErrorCannotWritePhonebook);
   if (geteuid() == 0) GTEST_SKIP() << "file modes do not bind root";
   ASSERT_EQ(Add(u"Office"), 0u);
   chmod(phonebook.PhonebookPath().c_str(), 0);
@@ -140,9 +171,19 @@ TEST(PosixEnvironmentTest, PhonebookNameExpandsToThePhonebookPath) {
   ScopedEnv allUsers("ALLUSERSPROFILE", nullptr);
   EXPECT_EQ(Expand(kPhonebookFileName),
             "/var/lib/halvorn/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk");
-  for (const char* folder : {"/tmp/all users", "/tmp/x/", "/srv//pbk//", ""}) {
+  for (const char* folder : {"/tmp/all users", "/tmp/x/", "/srv//pbk//", "", "/x/a\\b"}) {
     allUsers.Set(folder);
     EXPECT_EQ(Expand(kPhonebookFileName), PosixPhonebookPath()) << folder;
+  }
+  // A backslash of the value is part of a POSIX name; only the name's own turn.
+  EXPECT_EQ(PosixPhonebookPath(), "/x/a\\b/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk");
+  // A folder that is not UTF-8, or too long, gives no phonebook at all.
+  for (const std::string& folder : {std::string("/x/\xFF"), "/" + std::string(200, 'x')}) {
+    allUsers.Set(folder.c_str());
+    uint32_t error = 0;
+    Expand(kPhonebookFileName, &error);
+    EXPECT_NE(error, 0u);
+    EXPECT_EQ(PosixPhonebookPath(), "");
   }
 }
 

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# The native binary against hostile and careless paths: what is no regular
+# file, a link planted by another user, a read-only file, a folder others can
+# write to, a lock that someone holds, a careless umask, a UTF-16 file, and
+# operands the phonebook cannot keep. Nothing is replaced, nothing hangs,
+# nothing is left beside the files, no secret leaks.
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+source "$SOURCE_DIR/tests/e2e/simulator.bash"
+private_ppp_config
+root=$(mktemp -d)
+trap 'simulator_stop; rm -rf "$root"' EXIT
+cd "$root"
+is_root=false
+[ "$(id -u)" = 0 ] && is_root=true
+echo "running as uid $(id -u): the device node and planted-link cases need root"
+
+# --- query: the report file
+simulator_start --speeds 9600 --profile E0 --info $'I0:\\x1b]0;owned\\x07\\x1b[2J'
+query() { timeout 60 "$HALVORN" query "$SIMULATOR_PTY" ATI0 "$@"; }
+mkfifo fifo.ini
+mkdir folder.ini
+printf 'old' >readonly.ini
+chmod 0444 readonly.ini
+reports=(fifo.ini folder.ini readonly.ini)
+if $is_root; then
+  mknod null.ini c 1 3
+  mkdir -m 1777 shared
+  printf 'root only' >target.ini
+  ln -s "$root/target.ini" shared/report.ini
+  chown -h 65534:65534 shared/report.ini
+  reports+=(null.ini shared/report.ini)
+fi
+for report in "${reports[@]}"; do
+  before=$(stat -c '%F %i %s' "$report")
+  capture_run query "$report"
+  check "report $report refused with 3" test "$run_status" = 3
+  check "report $report: the failure is shown" grep -q $'\nReport write failed: AT\n' <<<"$run_output"
+  check "report $report left as it was" test "$(stat -c '%F %i %s' "$report")" = "$before"
+done
+check "read-only report keeps its text" test "$(cat readonly.ini)" = old
+if $is_root; then
+  check "planted link's target untouched" test "$(cat target.ini)" = "root only"
+fi
+
+umask 000
+capture_run query fresh.ini
+umask 022
+check "a device's escapes are shown, not obeyed" \
+  grep -qF 'AT Reply: \x1B]0;owned\x07\x1B[2J  OK' <<<"$run_output"
+check "the report keeps the reply's bytes" grep -qF $'ATI0=\e]0;owned\a\e[2J  OK' fresh.ini
+check "a new report is 0644 under umask 000" test "$(stat -c %a fresh.ini)" = 644
+check "nothing beside the reports" \
+  test "$(ls -A | grep -v '^shared$' | sort | tr '\n' ' ')" = \
+  "$(printf '%s\n' "${reports[@]}" fresh.ini $($is_root && echo target.ini) | grep -v / | sort | tr '\n' ' ')"
+simulator_stop
+
+# --- ras: the phonebook and the credential store
+export ALLUSERSPROFILE=$root/all
+pbk_folder="$ALLUSERSPROFILE/Application Data/Microsoft/Network/Connections/Pbk"
+pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
+mkdir -p "$pbk_folder"
+ras() { timeout 60 "$HALVORN" ras "$1" m 555 "${2:-alice}" "${3:-pw}" 57600 "${@:4}"; }
+
+expect_run "password with control characters refused first" 252 $'Argument not storable: password\n' \
+  ras Office alice $'pw\n[x]'
+check "nothing written for it" test -z "$(ls -A "$pbk_folder")"
+umask 000
+export XDG_DESKTOP_DIR=$root/desktop
+mkdir "$XDG_DESKTOP_DIR"
+expect_run "the retry with a spaced password" 0 $'\n' ras Office alice '  spaced pw  ' shortcut
+umask 022
+check "password stored exactly" grep -qx 'Password="  spaced pw  "' <(tr -d '\r' <"$cred")
+check "modes under umask 000: pbk 644, credentials 600, launcher 755" \
+  test "$(stat -c %a "$pbk" "$cred" "$XDG_DESKTOP_DIR/Office.desktop" | tr '\n' ' ')" = "644 600 755 "
+check "nothing beside the phonebook" test "$(ls -A "$pbk_folder" | tr '\n' ' ')" = "rasphone.credentials rasphone.pbk "
+
+# A lock someone holds, shared will do, is waited for 10 s, then the write fails.
+exec 9<"$pbk_folder"
+flock -s 9
+expect_run "held lock: phonebook not writable" 254 $'RasSetEntryProperties failed: Error = 624\n' ras Locked
+expect_run "held lock: rasreset reads without waiting" 0 "" timeout 5 "$HALVORN" rasreset Office
+exec 9<&-
+
+# Secrets only where no one else can write or plant a file.
+chmod 0777 "$pbk_folder"
+expect_run "folder others can write to: access denied" 5 "" ras Shared
+chmod 0700 "$pbk_folder"
+check "no secret went there" bash -c '! grep -q Shared "$1"' _ "$cred"
+mv "$cred" "$root/cred.saved"
+printf 'theirs' >"$root/theirs"
+ln -s "$root/theirs" "$cred"
+expect_run "planted credentials link: access denied" 5 "" ras Planted
+check "the link's target untouched" test "$(cat "$root/theirs")" = theirs
+rm "$cred"
+mv "$root/cred.saved" "$cred"
+
+# A phonebook that is a FIFO is refused at once: 621.
+fifo_all=$root/fifo
+mkdir -p "$fifo_all/Application Data/Microsoft/Network/Connections/Pbk"
+mkfifo "$fifo_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+expect_run "FIFO phonebook: ras" 255 $'RasValidateEntryName failed: Error = 621\n' \
+  env ALLUSERSPROFILE="$fifo_all" timeout 20 "$HALVORN" ras Fifo m 1 - - 9600
+expect_run "FIFO phonebook: rasreset" 109 "" env ALLUSERSPROFILE="$fifo_all" timeout 20 "$HALVORN" rasreset Fifo
+
+# One phonebook path: a backslash in ALLUSERSPROFILE is part of the folder name.
+slash_all="$root/a\\b"
+expect_run "ALLUSERSPROFILE with a backslash" 0 "" env ALLUSERSPROFILE="$slash_all" "$HALVORN" ras Slash m 1 - - 9600
+check "entry and speed keys in one file" grep -q ConnectBps \
+  "$slash_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+check "no second phonebook" test ! -e "$root/a/b"
+expect_run "ALLUSERSPROFILE not UTF-8" 255 $'RasValidateEntryName failed: Error = 621\n' \
+  env ALLUSERSPROFILE="$root/"$'\xff' "$HALVORN" ras NotUtf8 m 1 - - 9600
+check "nothing created for it" test -z "$(find "$root" -maxdepth 1 -name $'*\xff*')"
+
+# A phonebook saved as UTF-16LE stays UTF-16LE.
+utf16_all=$root/utf16
+utf16_pbk="$utf16_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+mkdir -p "$(dirname "$utf16_pbk")"
+printf '\xff\xfe' >"$utf16_pbk"
+printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
+expect_run "ras into a UTF-16 phonebook" 0 "" env ALLUSERSPROFILE="$utf16_all" "$HALVORN" ras Utf16 m 1 - - 9600
+check "still UTF-16LE with its BOM" test "$(head -c 2 "$utf16_pbk" | od -An -tx1 | tr -d ' ')" = fffe
+check "holds the old and the new entry" test "$(tail -c +3 "$utf16_pbk" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r' | grep -c -e '^\[Home\]$' -e '^\[Utf16\]$' -e '^ConnectBps=9600$')" = 3
+finish

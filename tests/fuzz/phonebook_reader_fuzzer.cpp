@@ -1,0 +1,60 @@
+// The phonebook's own reader on arbitrary file bytes: looking an entry up and
+// reading it back never fails otherwise than with the service's codes, and
+// finds every section the file names.
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "dialup/phonebook_posix.h"
+#include "profile/file_encoding.h"
+#include "profile/ini_text.h"
+#include "text/code_page.h"
+#include "text/console.h"
+#include "text/wide_string.h"
+
+namespace {
+
+std::string g_path;
+
+void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  static halvorn::Utf8CodePage utf8;
+  halvorn::InstallCodePage(&utf8);
+  char folder[] = "/tmp/halvorn-fuzz-XXXXXX";
+  if (::mkdtemp(folder) == nullptr) std::abort();
+  g_path = std::string(folder) + "/rasphone.pbk";
+  std::atexit([] {
+    ::unlink(g_path.c_str());
+    ::rmdir(g_path.substr(0, g_path.rfind('/')).c_str());
+  });
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string bytes(reinterpret_cast<const char*>(data), size);
+  std::ofstream(g_path, std::ios::binary | std::ios::trunc) << bytes;
+  halvorn::PosixPhonebook phonebook(g_path);
+  const auto names = halvorn::ini::SectionNames(halvorn::ini::TextOfFile(bytes));
+  for (size_t i = 0; i < names.size() && i < 4; ++i) {
+    const halvorn::WideString name(names[i].c_str());
+    // Only a name that converts back to its own bytes can be asked for.
+    if (names[i].find('\0') != std::string::npos || halvorn::EncodeUtf8(name.View()) != names[i])
+      continue;
+    const bool wellFormed = halvorn::IsWellFormedEntryName(name.c_str());
+    const uint32_t status = phonebook.ValidateEntryName(name.c_str());
+    Check(status == (wellFormed ? halvorn::kErrorAlreadyExists : halvorn::kErrorInvalidName));
+    halvorn::RasEntryRecord record{};
+    record.dwSize = halvorn::kRasEntryRecordSize;
+    uint32_t recordSize = sizeof record;
+    Check(phonebook.GetEntryProperties(name.c_str(), &record, recordSize) == 0);
+    Check(record.szLocalPhoneNumber[halvorn::kRasPhoneNumberChars - 1] == u'\0');
+  }
+  return 0;
+}

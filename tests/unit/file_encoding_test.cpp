@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "profile/file_encoding.h"
+#include "profile/ini_text.h"
+
+namespace halvorn::ini {
+namespace {
+
+std::string Utf16(const std::u16string& text) {
+  std::string bytes;
+  for (char16_t unit : text) bytes.append({static_cast<char>(unit & 0xFF), static_cast<char>(unit >> 8)});
+  return bytes;
+}
+
+auto SetKey(const char* value) {
+  return [value](std::string& text) { return SetValue(text, "COM3", "ATI0", value); };
+}
+
+// A UTF-16LE file stays UTF-16LE with its own line ends; the units an edit
+// does not touch, a lone surrogate and an odd last byte among them, stay.
+TEST(FileEncodingTest, Utf16FileIsEditedInUtf16) {
+  std::string bytes = Utf16(u"\uFEFF[COM3]\r\nAT=OK\r\n; \xD800 \U0001F600\r\n") + "\x01";
+  ASSERT_TRUE(EditInFileEncoding(bytes, SetKey("56000 \xC3\xA9")));
+  EXPECT_EQ(bytes, Utf16(u"\uFEFF[COM3]\r\nAT=OK\r\n; \xD800 \U0001F600\r\nATI0=56000 \u00e9\r\n") + "\x01");
+  EXPECT_FALSE(EditInFileEncoding(bytes, SetKey("56000 \xC3\xA9")));
+  EXPECT_EQ(GetValue(TextOfFile(bytes), "com3", "ati0"), "56000 \xC3\xA9");
+
+  std::string empty = Utf16(u"\uFEFF");
+  ASSERT_TRUE(EditInFileEncoding(empty, SetKey("v")));
+  EXPECT_EQ(empty, Utf16(u"\uFEFF[COM3]\r\nATI0=v\r\n"));
+  std::string utf8 = "\xEF\xBB\xBF[COM3]\n";
+  ASSERT_TRUE(EditInFileEncoding(utf8, SetKey("v")));
+  EXPECT_EQ(utf8, "\xEF\xBB\xBF[COM3]\nATI0=v\n");
+}
+
+}  // namespace
+}  // namespace halvorn::ini
