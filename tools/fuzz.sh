@@ -12,9 +12,11 @@ clang=$(command -v clang++-14 || command -v clang++ || true)
 [ -n "$clang" ] || { echo "fuzz: clang++ not found (tools/install-deps.sh installs clang-14)" >&2; exit 1; }
 
 echo "== fuzzing lane ($clang)"
-cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER="$clang" -DHALVORN_FUZZ=ON \
-  -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build/fuzz -j "$(nproc)" --target fuzzers >/dev/null
+# Quiet unless the build fails; then its output says why.
+quietly() { local out; out=$("$@" 2>&1) || { printf '%s\n' "$out" | tail -40; return 1; }; }
+quietly cmake -S . -B build/fuzz -G Ninja -DCMAKE_CXX_COMPILER="$clang" -DHALVORN_FUZZ=ON \
+  -DBUILD_TESTING=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo
+quietly cmake --build build/fuzz -j "$(nproc)" --target fuzzers
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT

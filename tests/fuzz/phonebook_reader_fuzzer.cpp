@@ -40,14 +40,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
   std::ofstream(g_path, std::ios::binary | std::ios::trunc) << bytes;
-  halvorn::PosixPhonebook phonebook(g_path);
+  // The PPP folders are missing there, so only the phonebook is read.
+  halvorn::PosixPhonebook phonebook(g_path, g_path + ".etc");
   const auto names = halvorn::ini::SectionNames(halvorn::ini::TextOfFile(bytes));
   for (size_t i = 0; i < names.size() && i < 4; ++i) {
     const halvorn::WideString name(names[i].c_str());
     // Only a name that converts back to its own bytes can be asked for.
     if (names[i].find('\0') != std::string::npos || halvorn::EncodeUtf8(name.View()) != names[i])
       continue;
-    const bool wellFormed = halvorn::IsWellFormedEntryName(name.c_str());
+    // pppd refuses any name with "..", so the phonebook does too.
+    const bool wellFormed =
+        halvorn::IsWellFormedEntryName(name.c_str()) && names[i].find("..") == std::string::npos;
     const uint32_t status = phonebook.ValidateEntryName(name.c_str());
     Check(status == (wellFormed ? halvorn::kErrorAlreadyExists : halvorn::kErrorInvalidName));
     halvorn::RasEntryRecord record{};
