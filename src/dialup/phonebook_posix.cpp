@@ -173,7 +173,13 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   std::string section, text;
   const uint32_t status = FindEntry(name, section, text);
   if (status == 0) return kErrorAlreadyExists;
-  return status == kErrorCannotFindPhonebookEntry ? 0 : status;
+  if (status != kErrorCannotFindPhonebookEntry) return status;
+  // What the credentials step would refuse is refused now, before the entry
+  // is written: a refused run leaves nothing behind for a retry to trip over.
+  const int credentialsError = CheckSecretStore(m_strCredentialsPath);
+  if (credentialsError == EACCES || credentialsError == EPERM) return kErrorAccessDenied;
+  if (m_ppp.Present() && m_ppp.CheckWritable() != 0) return kErrorAccessDenied;
+  return 0;
 }
 
 uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const void* record,

@@ -8,6 +8,7 @@
 #include <climits>
 
 #include "dialup/whole_file_posix.h"
+#include "profile/locked_file_posix.h"
 #include "serial/comm_posix.h"
 #include "text/console.h"
 #include "text/wide_string.h"
@@ -104,6 +105,14 @@ bool PppFolders::Present() const {
   struct stat peers {}, chatScripts {};
   return stat(PeersFolder().c_str(), &peers) == 0 && S_ISDIR(peers.st_mode) &&
          stat(ChatScriptsFolder().c_str(), &chatScripts) == 0 && S_ISDIR(chatScripts.st_mode);
+}
+
+int PppFolders::CheckWritable() const {
+  for (const std::string& folder : {PeersFolder(), ChatScriptsFolder()})
+    if (access(folder.c_str(), W_OK | X_OK) != 0) return errno;
+  for (const std::string& secrets : {PapSecretsPath(), ChapSecretsPath()})
+    if (int error = CheckSecretStore(secrets)) return error;
+  return 0;
 }
 
 bool PppFolders::Taken(std::string_view name) const {

@@ -56,6 +56,10 @@ class PppFolders {
 
   // Both folders are there (the ppp package is installed).
   bool Present() const;
+  // 0 when the caller may write a connection's files: the peer file, the
+  // chat script and both secrets files; EACCES or another errno value when
+  // not, found without writing anything.
+  int CheckWritable() const;
   // A peer file or chat script of that name exists, whatever it is.
   bool Taken(std::string_view name) const;
 

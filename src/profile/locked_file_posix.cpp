@@ -317,6 +317,19 @@ int UpdateFileLocked(const std::string& path, const std::function<bool(std::stri
   // The lock goes with the folder's descriptor, after the rename.
 }
 
+int CheckSecretStore(const std::string& path) {
+  if (path.empty()) return ENOENT;
+  Location where;
+  const int error = Locate(path, false, where);
+  if (error == ENOENT) return 0;  // the folder is made private when it is made
+  if (error != 0) return error;
+  if (!IsPrivateFolder(where.folder.Get())) return EACCES;
+  FileDescriptor file;
+  struct stat info {};
+  if (int openError = OpenRegular(where, file, info)) return openError;
+  return file.Get() >= 0 && info.st_uid != ::geteuid() ? EACCES : 0;
+}
+
 int ReadFileLocked(const std::string& path, std::string& text) {
   text.clear();
   if (path.empty()) return ENOENT;

@@ -48,6 +48,12 @@ int UpdateFileLocked(const std::string& path, const std::function<bool(std::stri
 // (ENOENT for a missing file); the same paths are refused as for an update.
 int ReadFileLocked(const std::string& path, std::string& text);
 
+// Whether an update with FileSecrecy::kSecret could write path, checked
+// without writing anything: 0 when it could (or when its folder does not exist
+// yet), EACCES when the folder or the file would be refused, or another errno
+// value.
+int CheckSecretStore(const std::string& path);
+
 // How long an update waits for the folder's lock; tests shorten it.
 void SetLockWaitLimit(int milliseconds);
 
