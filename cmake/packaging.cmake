@@ -30,7 +30,8 @@ on a serial port, meant to be run from scripts. The query command finds the
 speed at which the modem answers and records its replies to a list of AT
 commands, on the console and in an INI report file. The ras command creates a
 dial-up entry with its credentials, line speed and an optional desktop
-shortcut; rasreset checks that an entry can be read.")
+shortcut; on Linux that is a pppd peer which pon dials, and a desktop
+launcher. rasreset checks that an entry can be read.")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_SOURCE_DIR}/LICENSE)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/packages)
 set(CPACK_STRIP_FILES ON)
@@ -39,6 +40,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION comm)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# pppd and chat read the connections that ras writes.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS ppp)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 

@@ -26,7 +26,9 @@ constexpr size_t kMaxEntryNameChars = 256;
 // pppd keeps names and secrets in 256-byte buffers, terminator included; a
 // file name holds 255 bytes.
 constexpr size_t kMaxPppBytes = 255;
-constexpr mode_t kFolderMode = 0700;
+// Like the all-users phonebook on Windows, the entries are for every user to
+// read; only the credentials file in the same folder is its owner's alone.
+constexpr mode_t kFolderMode = 0755;
 constexpr mode_t kPhonebookMode = 0644;
 constexpr mode_t kCredentialsMode = 0600;
 
@@ -36,7 +38,8 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Creates every missing folder of path, each with mode 0700.
+// Creates every missing folder of path, each with mode 0755 (less what the
+// umask takes away).
 int CreateFolders(const std::string& folder) {
   for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
     const std::string part = folder.substr(0, slash);

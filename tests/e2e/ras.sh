@@ -23,7 +23,7 @@ expect_run "ras creates the entry" 0 "" "$HALVORN" ras Office "USR 56K" 5551234 
 has "$pbk" Office PhoneNumber=5551234 DeviceType=modem "DeviceName=USR 56K" Type=1 Options=24 \
   NetProtocols=4 FramingProtocol=1 EncryptionType=3 Options2=3 PreferredBps=57600 ConnectBps=57600
 has "$cred" Office UserName=alice Password=s3cret
-check "credential file is 0600, folders made 0700" test "$(stat -c %a "$cred" "$pbk_folder")" = $'600\n700'
+check "credential file is 0600, folders made 0755" test "$(stat -c %a "$cred" "$pbk_folder")" = $'600\n755'
 check "phonebook holds no password" bash -c '! grep -q s3cret "$1"' _ "$pbk"
 
 before=$(both)
@@ -34,6 +34,11 @@ done
 check "existing entry untouched" test "$(both)" = "$before"
 
 expect_run "rasreset existing" 0 "" "$HALVORN" rasreset Office
+# Entries are for every user to read, as on Windows (a copy of the binary,
+# wherever the build is).
+chmod 755 "$ALLUSERSPROFILE" && cp "$HALVORN" "$ALLUSERSPROFILE/halvorn"
+expect_run "rasreset by another user" 0 "" \
+  runuser -u nobody -- env ALLUSERSPROFILE="$ALLUSERSPROFILE" "$ALLUSERSPROFILE/halvorn" rasreset Office
 expect_run "rasreset missing" 111 "" "$HALVORN" rasreset Nobody   # 623
 
 expect_run "dash stores empty credentials" 0 "" "$HALVORN" ras Home m 1 - ignored fast
