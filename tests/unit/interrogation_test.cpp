@@ -125,7 +125,7 @@ TEST(NormalizeProbeReply, CleansAsTheProbeJudges) {
   struct Case { const char16_t* raw; const char16_t* clean; };
   for (const Case& c : {Case{u"\r\nOK\r\n", u"OK"}, Case{u"ok", u"OK"},
                         Case{u"ATQ0V1E0\r\r\nOK\r\n", u"Q0V1E0   OK"}, Case{u"DATA", u"D A"},
-                        Case{u"  \t", u"\t"}, Case{u"", u""}, Case{u"at ok", u"AT OK"}}) {
+                        Case{u"  \t", u"\t"}, Case{u"", u""}, Case{u"at ok \u00e9z{`", u"AT OK \u00e9Z{`"}}) {
     WideString reply(c.raw);
     NormalizeProbeReply(reply);
     EXPECT_EQ(reply, WideString(c.clean)) << EncodeUtf8(c.raw);
