@@ -78,10 +78,7 @@ class FakeComm final : public CommApi {
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
   void Sleep(uint32_t milliseconds) override { Record("Sleep", milliseconds); }
-  bool FormatErrorMessage(uint32_t error, std::u16string& text) override {
-    if (error == 2) text = u"The system cannot find the file specified.\r\n";
-    return error == 2;
-  }
+  bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
 
