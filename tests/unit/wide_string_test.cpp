@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "text/code_page.h"
 #include "text/narrow_copy.h"
 #include "text/wide_string.h"
 
@@ -43,71 +42,6 @@ TEST(NarrowCopyTest, WholeTextOfAnyLength) {
   }
   const char16_t lone[] = {u'A', 0xD800, u'B', 0};
   EXPECT_STREQ(NarrowCopy(lone, 3).Get(), "A\xef\xbf\xbd" "B");
-}
-
-}  // namespace
-}  // namespace halvorn
-
-namespace halvorn {
-namespace {
-
-// A code page whose characters take 6 bytes each, so the first 4-byte-per-unit
-// attempt runs short and the size query and retry must follow.
-class WideBytesCodePage final : public CodePage {
- public:
-  int ToWide(uint32_t, const char*, int, char16_t*, int) override { return 0; }
-  int ToNarrow(uint32_t, const char16_t*, int length, char* target, int capacity) override {
-    ++calls;
-    const int needed = length * 6;
-    if (target == nullptr) return needed;
-    if (capacity < needed) {
-      m_dwLastError = failWith;
-      return 0;
-    }
-    for (int i = 0; i < needed; ++i) target[i] = i + 6 < needed ? 'x' : '\0';
-    return needed;
-  }
-  uint32_t LastError() override { return m_dwLastError; }
-
-  int calls = 0;
-  uint32_t failWith = kErrorInsufficientBuffer;
-
- private:
-  uint32_t m_dwLastError = 0;
-};
-
-class NarrowCopyRetryTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    previous = &ActiveCodePage();
-    InstallCodePage(&fake);
-  }
-  // The one installed before: the later tests run on it.
-  void TearDown() override { InstallCodePage(previous); }
-  WideBytesCodePage fake;
-  CodePage* previous = nullptr;
-};
-
-TEST_F(NarrowCopyRetryTest, InsufficientBufferIsRetriedWithTheQueriedSize) {
-  NarrowCopy small(u"AB", 3);  // 18 bytes: first attempt 12 fails, retry inline
-  EXPECT_EQ(fake.calls, 3);
-  EXPECT_FALSE(small.UsesHeap());
-  EXPECT_EQ(std::string(small.Get()), std::string(12, 'x'));
-
-  NarrowCopy large(u"ABCDEFGHIJKLMNOPQRSTUVWXYZ", 3);  // 162 bytes: retry moves to the heap
-  EXPECT_TRUE(large.UsesHeap());
-  EXPECT_EQ(std::string(large.Get()).size(), 156u);
-}
-
-TEST_F(NarrowCopyRetryTest, OtherFailuresRaiseTheErrorAsHResult) {
-  fake.failWith = kErrorInvalidParameter;
-  try {
-    NarrowCopy copy(u"AB", 3);
-    FAIL() << "no error raised";
-  } catch (const TextConversionError& error) {
-    EXPECT_EQ(error.HResult(), 0x80070057u);
-  }
-  EXPECT_EQ(fake.calls, 1);
 }
 
 }  // namespace
