@@ -134,20 +134,5 @@ TEST(PosixEnvironmentTest, PhonebookNameExpandsToThePhonebookPath) {
   }
 }
 
-TEST(PosixEnvironmentTest, ReferencesAsTheWindowsExpansionTreatsThem) {
-  ScopedEnv value("HALVORN_TEST_VALUE", "v\xC3\xA9");
-  EXPECT_EQ(Expand(u"a%HALVORN_TEST_VALUE%b"), "av\xC3\xA9" "b");
-  EXPECT_EQ(Expand(u"%HALVORN_UNSET_NAME%/x"), "%HALVORN_UNSET_NAME%/x");
-  EXPECT_EQ(Expand(u"100%%HALVORN_TEST_VALUE%"), "100%v\xC3\xA9");
-  EXPECT_EQ(Expand(u"50% off"), "50% off");
-  // A result that does not fit leaves the buffer as it was.
-  value.Set(std::string(259, 'v').c_str());
-  uint32_t error = 1;
-  EXPECT_EQ(Expand(u"%HALVORN_TEST_VALUE%", &error), std::string(259, 'v'));
-  EXPECT_EQ(error, 0u);
-  EXPECT_EQ(Expand(u"/%HALVORN_TEST_VALUE%", &error), "/%HALVORN_TEST_VALUE%");
-  EXPECT_NE(error, 0u);
-}
-
 }  // namespace
 }  // namespace halvorn
