@@ -81,7 +81,8 @@ TEST(Launcher, WhatTheEndToEndTestDoesNotReach) {
   EXPECT_NE(blanks.find("\nExec=/usr/bin/poff\n"), std::string::npos) << "poff cannot match a $";
   EXPECT_NE(LauncherText("Office").find("\nExec=/usr/bin/poff Office\n"), std::string::npos);
   EXPECT_EQ(UserDirsDesktop("  XDG_DESKTOP_DIR=\"/srv/d \\\"q\\\"\"", "/home/a"), "/srv/d \"q\"");
-  EXPECT_EQ(UserDirsDesktop("XDG_DESKTOP_DIR=\"$HOME/A\"\nXDG_DESKTOP_DIR=\"$HOME\"\n", "/home/a"), "/home/a");
+  EXPECT_EQ(UserDirsDesktop("XDG_DESKTOP_DIR=\"$HOME/A\"\nXDG_DESKTOP_DIR=\"$HOME\"\n", "/home/a"),
+            "/home/a");
   for (const char* none : {"", "XDG_DOWNLOAD_DIR=\"$HOME/D\"", "XDG_DESKTOP_DIR=\"rel\"",
                            "XDG_DESKTOP_DIR=\"$HOMEX/d\"", "XDG_DESKTOP_DIR=\"$HOME/open"})
     EXPECT_EQ(UserDirsDesktop(none, "/home/a"), std::nullopt) << none;

@@ -76,7 +76,8 @@ TEST_F(PosixShellTest, SavesALauncherWholeOrNothing) {
   // Its own launcher is replaced whole.
   EXPECT_EQ(Run(u"Office.lnk", u"Caf\u00e9"), "\n");
   EXPECT_EQ(Run(u"Office.lnk", u"Office 2"), "\n");
-  EXPECT_EQ(testing::ScratchFolder::Read((m_desktop / "Office.desktop").string()), LauncherText("Office 2"));
+  EXPECT_EQ(testing::ScratchFolder::Read((m_desktop / "Office.desktop").string()),
+            LauncherText("Office 2"));
   EXPECT_EQ(Run(u"missing/Office.lnk", u"Office 2"), error);  // the save fails
   EXPECT_EQ(std::distance(fs::directory_iterator(m_desktop), fs::directory_iterator()), 2);
 }
