@@ -21,9 +21,6 @@ namespace halvorn::testing {
 
 class FakeComm final : public CommApi {
  public:
-  static constexpr CommHandle kFirstPort = 0x100;
-  static constexpr CommHandle kFirstEvent = 0x200;
-
   CommHandle OpenComm(const char16_t* path) override {
     return Record("OpenComm " + EncodeUtf8(path)) ? Hand(m_hNextPort) : kInvalidCommHandle;
   }
@@ -71,7 +68,7 @@ class FakeComm final : public CommApi {
   // A handle closed twice, or never handed out, is a fault of the caller.
   bool CloseHandle(CommHandle handle) override {
     EXPECT_EQ(open.erase(handle), 1u) << "closing unknown handle " << handle;
-    calls.push_back(handle < kFirstEvent ? "CloseHandle port" : "CloseHandle event");
+    calls.push_back(handle < m_firstEvent ? "CloseHandle port" : "CloseHandle event");
     lastError = 6;  // closing overwrites the last error, as a careless read would show
     return true;
   }
@@ -105,8 +102,8 @@ class FakeComm final : public CommApi {
   }
   CommHandle Hand(CommHandle& next) { return *open.insert(next++).first; }
 
-  CommHandle m_hNextPort = kFirstPort;
-  CommHandle m_hNextEvent = kFirstEvent;
+  static constexpr CommHandle m_firstEvent = 0x200;
+  CommHandle m_hNextPort = 0x100, m_hNextEvent = m_firstEvent;
 };
 
 // The code of the CSerialException that run raises, or 0 when it raises none.

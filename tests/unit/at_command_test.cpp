@@ -35,9 +35,7 @@ TEST(SendATCommand, OneExchangeInOrder) {
                 "SetCommTimeouts 4294967295 0 0 0 5000", "WriteComm 10", "Sleep 1000",
                 "ClearCommError", "ReadComm 250", "PurgeComm 4", "PurgeComm 8", "FlushFileBuffers",
                 "CloseHandle port", "CloseHandle event"}));
-  EXPECT_EQ(comm.wire, "ATQ0V1E0\r\n");
-  EXPECT_STREQ(reply, "\r\nOK\r\n");
-  EXPECT_TRUE(comm.open.empty());
+  EXPECT_TRUE(comm.open.empty());  // the bytes on the wire and the reply: below
 }
 
 // Commands of any length go out whole; replies are cut at 250 bytes and the

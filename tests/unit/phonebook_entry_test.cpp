@@ -141,7 +141,6 @@ TEST_F(CreatePhonebookEntryTest, OnlyALoneDashStoresEmptyCredentials) {
     operands.user = user;
     operands.password = u"pw";
     EXPECT_EQ(Run(operands), 0);
-    EXPECT_EQ(phonebook.credentials.dwMask, 3u);
     EXPECT_EQ(std::u16string(phonebook.credentials.szUserName), storedUser);
     EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), storedPassword);
     EXPECT_EQ(phonebook.credentials.szDomain[0], u'\0');
