@@ -21,9 +21,6 @@ namespace halvorn::testing {
 
 class FakeComm final : public CommApi {
  public:
-  static constexpr CommHandle kFirstPort = 0x100;
-  static constexpr CommHandle kFirstEvent = 0x200;
-
   CommHandle OpenComm(const char16_t* path) override {
     return Record("OpenComm " + EncodeUtf8(path)) ? Hand(m_hNextPort) : kInvalidCommHandle;
   }
@@ -71,17 +68,14 @@ class FakeComm final : public CommApi {
   // A handle closed twice, or never handed out, is a fault of the caller.
   bool CloseHandle(CommHandle handle) override {
     EXPECT_EQ(open.erase(handle), 1u) << "closing unknown handle " << handle;
-    calls.push_back(handle < kFirstEvent ? "CloseHandle port" : "CloseHandle event");
+    calls.push_back(handle < m_firstEvent ? "CloseHandle port" : "CloseHandle event");
     lastError = 6;  // closing overwrites the last error, as a careless read would show
     return true;
   }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
   void Sleep(uint32_t milliseconds) override { Record("Sleep", milliseconds); }
-  bool FormatErrorMessage(uint32_t error, std::u16string& text) override {
-    if (error == 2) text = u"The system cannot find the file specified.\r\n";
-    return error == 2;
-  }
+  bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
 
@@ -108,8 +102,8 @@ class FakeComm final : public CommApi {
   }
   CommHandle Hand(CommHandle& next) { return *open.insert(next++).first; }
 
-  CommHandle m_hNextPort = kFirstPort;
-  CommHandle m_hNextEvent = kFirstEvent;
+  static constexpr CommHandle m_firstEvent = 0x200;
+  CommHandle m_hNextPort = 0x100, m_hNextEvent = m_firstEvent;
 };
 
 // The code of the CSerialException that run raises, or 0 when it raises none.

@@ -16,12 +16,11 @@ class FakeEnvironment final : public Environment {
  public:
   explicit FakeEnvironment(std::vector<std::string>& log) : m_log(log) {}
 
-  std::u16string expanded = u"C:\\ProgramData\\rasphone.pbk", given;  // given: the text that came in
+  std::u16string expanded = u"C:\\ProgramData\\rasphone.pbk";
   uint32_t error = 0;
 
   uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity) override {
     m_log.push_back("ExpandInPlace " + std::to_string(capacity));
-    given = buffer;
     if (error == 0) buffer[expanded.copy(buffer, capacity - 1)] = u'\0';
     return error;
   }

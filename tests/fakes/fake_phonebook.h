@@ -47,12 +47,12 @@ class FakePhonebook final : public Phonebook {
   RasEntryRecord record{};           // its first bytes, as the record layout
   RasCredentialsRecord credentials{};
   uint32_t getDeclaredSize = 0;  // dwSize of the block given to GetEntryProperties
-  std::u16string unstorable = u"\x01";  // texts CanStore refuses hold this
   std::vector<EntryOperand> asked;        // the operands CanStore was asked about
 
+  // Texts holding U+0001 cannot be stored.
   bool CanStore(EntryOperand operand, const char16_t* text) override {
     asked.push_back(operand);
-    return std::u16string_view(text).find(unstorable) == std::u16string_view::npos;
+    return std::u16string_view(text).find(u'\x01') == std::u16string_view::npos;
   }
 
   uint32_t QueryEntrySize(uint32_t& size) override {

@@ -17,13 +17,12 @@ class FakeProfileWriter final : public ProfileWriter {
   };
 
   std::vector<Call> calls;
-  std::optional<std::u16string> failOnKey;
-  uint32_t failureCode = 5;  // ERROR_ACCESS_DENIED
+  std::optional<std::u16string> failOnKey;  // its writes fail with ERROR_ACCESS_DENIED
 
   bool WriteString(const char16_t* section, const char16_t* key, const char16_t* value,
                    const char16_t* fileName) override {
     calls.push_back({Text(section), Text(key), Text(value), Text(fileName)});
-    m_dwError = (failOnKey == calls.back().key) ? failureCode : 0;
+    m_dwError = (failOnKey == calls.back().key) ? 5 : 0;
     return m_dwError == 0;
   }
   uint32_t LastError() override { return m_dwError; }

@@ -36,12 +36,10 @@ class ScriptedModemLine final : public ModemLine {
     reply[250] = '\0';
   }
   void Pause(uint32_t milliseconds) override {
-    pauses.push_back(milliseconds);
     events.push_back("pause " + std::to_string(milliseconds));
   }
 
   std::vector<Exchange_> exchanges;
-  std::vector<uint32_t> pauses;
   std::vector<std::string> events;
 
  private:

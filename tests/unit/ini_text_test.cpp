@@ -64,8 +64,6 @@ TEST(IniTextTest, ReadsBackAsItMatches) {
   EXPECT_EQ(GetValue(text, "a", "X"), "1");
   EXPECT_EQ(GetValue(text, "B", "z"), "");
   EXPECT_EQ(GetValue(text, "A", "y"), std::nullopt);
-  EXPECT_EQ(SectionNames(text), (std::vector<std::string>{"A", "b", "a"}));
-  EXPECT_EQ(SectionSpelling(text, " a "), "A");
 }
 
 // What QuoteValue stores reads back, through GetValue and UnquoteValue,

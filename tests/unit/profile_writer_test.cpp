@@ -103,12 +103,11 @@ TEST(FaithfulProfileWriterTest, RefusesWhatCannotBeReadBackWith87) {
 TEST(FaithfulProfileWriterTest, StoresLineEndsAsSpacesAndPassesInnerFailuresOn) {
   FakeProfileWriter fake;
   fake.failOnKey = u"ATI1";
-  fake.failureCode = 3;
   FaithfulProfileWriter writer(fake);
   ASSERT_TRUE(writer.WriteString(u"COM3", u"ATI0", u"ATI0\rV1\r\n\nOK", u"r.ini"));
   EXPECT_EQ(fake.calls.at(0).value, u"ATI0 V1   OK");
   EXPECT_FALSE(writer.WriteString(u"COM3", u"ATI1", u"x", u"r.ini"));
-  EXPECT_EQ(writer.LastError(), 3u);
+  EXPECT_EQ(writer.LastError(), 5u);
   EXPECT_FALSE(writer.WriteString(u"COM3", u"=", u"x", u"r.ini"));
   EXPECT_EQ(writer.LastError(), kErrorInvalidParameter);
   EXPECT_TRUE(writer.WriteString(u"COM3", u"ATI2", u"x", u"r.ini"));
