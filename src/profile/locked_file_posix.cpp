@@ -25,7 +25,9 @@ constexpr size_t kTempSuffixLength = 6;
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
 constexpr int kLockPollMs = 20;
 
-std::atomic<int> g_lockWaitMs{10000};
+// A run holds the lock for milliseconds; anyone holding it longer is stuck
+// or hostile, and the update fails rather than wait for them.
+constexpr int kLockWaitMs = 10000;
 
 // Closes a descriptor on every way out.
 class FileDescriptor {
@@ -117,7 +119,7 @@ int Locate(const std::string& requested, bool followLinks, Location& where) {
 // Takes the folder's exclusive lock, waiting a bounded time for it.
 int LockFolder(int folder) {
   const auto deadline =
-      std::chrono::steady_clock::now() + std::chrono::milliseconds(g_lockWaitMs.load());
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
   while (::flock(folder, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     if (errno != EWOULDBLOCK) return errno;
@@ -282,8 +284,6 @@ int ReplaceContents(const Location& where, const std::string& text, const struct
 }
 
 }  // namespace
-
-void SetLockWaitLimit(int milliseconds) { g_lockWaitMs = milliseconds; }
 
 int UpdateFileLocked(const std::string& path, const std::function<bool(std::string& text)>& edit,
                      mode_t newFileMode, FileSecrecy secrecy) {

@@ -54,7 +54,4 @@ int ReadFileLocked(const std::string& path, std::string& text);
 // value.
 int CheckSecretStore(const std::string& path);
 
-// How long an update waits for the folder's lock; tests shorten it.
-void SetLockWaitLimit(int milliseconds);
-
 }  // namespace halvorn
