@@ -8,9 +8,8 @@ set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
 private_ppp_config
-root=$(mktemp -d)
-trap 'simulator_stop; rm -rf "$root"' EXIT
-cd "$root"
+enter_scratch
+root=$PWD
 is_root=false
 [ "$(id -u)" = 0 ] && is_root=true
 echo "running as uid $(id -u): the device node and planted-link cases need root"

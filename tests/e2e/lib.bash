@@ -33,6 +33,18 @@ check() {
   if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
 }
 
+# Moves into a fresh, empty folder. It and every other temporary file made from
+# here on, by the script or the programs it runs, lie under one folder
+# ($TMPDIR), removed when the script ends, after the modem simulator, if one
+# runs, has stopped.
+enter_scratch() {
+  TMPDIR=$(mktemp -d)
+  export TMPDIR
+  chmod 755 "$TMPDIR"  # test users reach their homes below it
+  trap 'if declare -F simulator_stop >/dev/null; then simulator_stop; fi; rm -rf "$TMPDIR"' EXIT
+  cd "$(mktemp -d)"
+}
+
 finish() {
   [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 }
@@ -42,19 +54,16 @@ finish() {
 # `ras` writes pppd's files at their real paths and the machine's stay as
 # they are. With "dev", /dev is a scratch copy too, with stand-ins for
 # /dev/ppp (pppd checks for kernel PPP before its dry run) and /dev/ttyUSB0.
-# The script's temporary files go to one folder ($TMPDIR), removed afterwards.
+# The script's temporary files go to one scratch folder (see enter_scratch).
 private_ppp_config() {
   if [ "${HALVORN_PRIVATE_PPP:-}" != 1 ]; then
     if [ "$(id -u)" -ne 0 ]; then
       echo "FAIL ${0##*/}: needs root for a private mount namespace (unshare -m)"
       exit 1
     fi
-    local scratch status=0
-    scratch=$(mktemp -d)
-    chmod 755 "$scratch"  # test users reach their homes below it
-    env HALVORN_PRIVATE_PPP=1 TMPDIR="$scratch" unshare -m --propagation private bash "$0" "$@" ||
-      status=$?
-    rm -rf "$scratch"
+    enter_scratch
+    local status=0
+    HALVORN_PRIVATE_PPP=1 unshare -m --propagation private bash "$0" "$@" || status=$?
     exit "$status"
   fi
   local dir copy

@@ -6,8 +6,8 @@ source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
 private_ppp_config dev
 
-export ALLUSERSPROFILE
-ALLUSERSPROFILE=$(mktemp -d)
+enter_scratch
+export ALLUSERSPROFILE=$PWD
 peers=/etc/ppp/peers chats=/etc/chatscripts
 cp /etc/ppp/pap-secrets /etc/ppp/chap-secrets "$ALLUSERSPROFILE/"
 

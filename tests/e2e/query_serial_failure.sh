@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Serial failures in the middle of a query: the modem vanishes, or holds the
-# line with XOFF. Status 2, earlier keys stay, nothing further is written.
+# Serial failures end a query with status 2: a port that does not exist (no
+# output, no report), a modem that vanishes or holds the line with XOFF in the
+# middle of a query (earlier keys stay, nothing further is written).
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
-work=$(mktemp -d)
-trap 'simulator_stop; rm -rf "$work"' EXIT
-cd "$work"
+enter_scratch
+
+expect_run "missing device path" 2 "" "$HALVORN" query /dev/halvorn-no-such-port "ATI0|ATI1" report.ini
+expect_run "missing COM port" 2 "" "$HALVORN" query COM250 "ATI0" report.ini
+check "no report file written" test ! -e report.ini
 
 simulator_start --speeds 9600 --profile E0 --vanish-after 2
 capture_run "$HALVORN" query "$SIMULATOR_PTY" "ATI0|ATI1|ATI2" gone.ini

@@ -4,9 +4,7 @@
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
-work=$(mktemp -d)
-trap 'simulator_stop; rm -rf "$work"' EXIT
-cd "$work"
+enter_scratch
 
 # Silent at 9600, answering at 115200 only.
 simulator_start --speeds 115200 --profile E0

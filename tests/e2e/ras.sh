@@ -5,9 +5,8 @@ set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 private_ppp_config
 
-export ALLUSERSPROFILE
-ALLUSERSPROFILE=$(mktemp -d)
-trap 'rm -rf "$ALLUSERSPROFILE"' EXIT
+enter_scratch
+export ALLUSERSPROFILE=$PWD
 pbk_folder="$ALLUSERSPROFILE/Application Data/Microsoft/Network/Connections/Pbk"
 pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
 

@@ -6,7 +6,8 @@ set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 private_ppp_config
 
-root=$(mktemp -d)
+enter_scratch
+root=$PWD
 chmod 755 "$root"
 export ALLUSERSPROFILE=$root/allusers HOME=$root/home XDG_DESKTOP_DIR=$root/desktop
 mkdir -p "$ALLUSERSPROFILE" "$HOME" "$XDG_DESKTOP_DIR"

@@ -1,32 +1,26 @@
 # Starts and stops the modem simulator (build/native/modem_simulator) for the
-# end-to-end scripts. One simulator at a time per script:
+# end-to-end scripts, one at a time per script:
 #
-#   source "$SOURCE_DIR/tests/e2e/simulator.bash"
 #   simulator_start --speeds 115200 --profile E0      # the worked example's modem
 #   ... run the tool on $SIMULATOR_PTY (or on a --link made for it) ...
 #   simulator_exchanges                               # "9600 ATQ0V1E0\r\n" ...
 #   simulator_stop
 #
+# simulator_start passes its arguments to the simulator (see its --help) and
+# adds --log and --ready-file. It sets SIMULATOR_PTY (the slave device, e.g.
+# /dev/pts/3), SIMULATOR_PID, and SIMULATOR_LOG: one "cmd ..." line per command
+# line received (speed, framing, rx="bytes", tx="bytes", dial="string" after an
+# ATD, act=what it did), "open"/"close" lines for the port, "drop", "vanish",
+# "stop". A script without an EXIT trap gets one that stops the simulator; a
+# trap of the script's own (enter_scratch's does) must call simulator_stop.
+#
+# The modem starts in E1 and echoes, like a real one: a probe gets the echo
+# back and moves on to the next speed. --profile E0 makes it answer the probe
+# with a plain OK. ATD answers CONNECT <line speed>; --dial busy|no-carrier|
+# no-dialtone makes dialling fail instead.
+#
 # Do not read the pseudo-terminal with bash's read -n/-d: bash switches the
 # line to a cooked cbreak mode while it reads.
-#
-# simulator_start passes its arguments to the simulator (run it with --help
-# for all of them) and adds --log and --ready-file. It sets:
-#   SIMULATOR_PTY  the slave device, e.g. /dev/pts/3
-#   SIMULATOR_LOG  its log: one "cmd ..." line per command line received
-#                  (speed, framing, rx="bytes", tx="bytes", dial="string"
-#                  after an ATD, act=what it did),
-#                  "open"/"close" lines for the port, "drop", "vanish", "stop"
-#   SIMULATOR_PID  its process id
-# and installs an EXIT trap that stops it (a script with an EXIT trap of its
-# own should call simulator_stop there).
-#
-# ATD answers CONNECT <line speed>; --dial busy|no-carrier|no-dialtone makes
-# dialling fail instead.
-#
-# The modem starts in E1 (it echoes) like a real one; a probe at E1 gets the
-# echo back and moves on to the next speed. Give --profile E0 for a modem
-# that answers the probe with a plain OK.
 #
 # For the Windows build under Wine, let the simulator make the COM port:
 #   simulator_start --link "$WINEPREFIX/dosdevices/com5" --speeds 115200 ...
@@ -48,7 +42,7 @@ simulator_start() {
   "$binary" --log "$SIMULATOR_LOG" --ready-file "$SIMULATOR_DIR/ready" "$@" \
     >"$SIMULATOR_DIR/stdout" 2>"$SIMULATOR_DIR/stderr" &
   SIMULATOR_PID=$!
-  trap simulator_stop EXIT
+  [ -n "$(trap -p EXIT)" ] || trap simulator_stop EXIT
   local tries=0
   until [ -s "$SIMULATOR_DIR/ready" ]; do
     if ! kill -0 "$SIMULATOR_PID" 2>/dev/null || [ $tries -ge 250 ]; then
@@ -84,13 +78,3 @@ simulator_exchanges() {
   sed -n 's/^cmd .* speed=\([0-9]*\) .*rx="\(.*\)" tx=".*$/\1 \2/p' "$SIMULATOR_LOG"
 }
 
-# Waits until the log holds a line matching the extended regular expression
-# $1, at most $2 seconds (default 5); returns 1 when it never came.
-simulator_wait_log() {
-  local pattern=$1 limit=$((${2:-5} * 50)) tries=0
-  until grep -Eq -- "$pattern" "$SIMULATOR_LOG" 2>/dev/null; do
-    [ $tries -lt $limit ] || return 1
-    tries=$((tries + 1))
-    sleep 0.02
-  done
-}

@@ -45,7 +45,7 @@ class FakeComm final : public CommApi {
   }
   bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
     const bool ok = Record("WriteComm", length);
-    written = ok ? std::min(length, writeLimit) : 0;
+    written = ok ? length : 0;
     wire.append(static_cast<const char*>(data), written);
     return ok;
   }
@@ -90,7 +90,6 @@ class FakeComm final : public CommApi {
   uint32_t lastError = 0;
   Dcb driverDcb;                             // what GetCommState reports
   Dcb dcbSet;                                // what SetCommState was given
-  uint32_t writeLimit = UINT32_MAX;          // bytes a write takes before its timeout
   std::string wire;                          // every byte written
   std::string incoming;                      // the modem's bytes, waiting to be read
 
