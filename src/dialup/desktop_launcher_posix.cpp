@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "dialup/ppp_peer_posix.h"
-#include "dialup/whole_file_posix.h"
+#include "profile/locked_file_posix.h"
 
 namespace halvorn {
 
@@ -218,7 +218,7 @@ bool SaveLauncher(const std::string& fileName, std::string_view name) {
   struct stat info {};
   const bool exists = lstat(fileName.c_str(), &info) == 0;
   if (exists && !IsOwnLauncher(fileName)) return false;
-  return PlaceWholeFile(fileName, LauncherText(name), kLauncherMode, kKeepGroup, exists) == 0;
+  return PlaceFileLocked(fileName, LauncherText(name), kLauncherMode, kKeepGroup, exists) == 0;
 }
 
 }  // namespace halvorn

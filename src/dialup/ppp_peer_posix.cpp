@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <climits>
 
-#include "dialup/whole_file_posix.h"
 #include "profile/locked_file_posix.h"
 #include "serial/comm_posix.h"
 #include "text/console.h"
@@ -156,10 +155,10 @@ int WritePeerFiles(const PppFolders& folders, const PppConnection& connection) {
   // Only root may hand a file to a group it is not in; anyone else keeps their own.
   const gid_t group = geteuid() == 0 ? dip : kKeepGroup;
   const std::string chatScript = folders.ChatScriptPath(connection.name);
-  if (int error = PlaceWholeFile(chatScript, ChatScriptText(connection), kPeerFileMode, group, false))
+  if (int error = PlaceFileLocked(chatScript, ChatScriptText(connection), kPeerFileMode, group, false))
     return error;
   // The peer file comes last: pppd finds the connection whole or not at all.
-  if (int error = PlaceWholeFile(folders.PeerPath(connection.name),
+  if (int error = PlaceFileLocked(folders.PeerPath(connection.name),
                                  PeerFileText(folders, connection), kPeerFileMode, group, false)) {
     unlink(chatScript.c_str());
     return error;

@@ -317,6 +317,41 @@ int UpdateFileLocked(const std::string& path, const std::function<bool(std::stri
   // The lock goes with the folder's descriptor, after the rename.
 }
 
+int PlaceFileLocked(const std::string& path, const std::string& text, mode_t mode, gid_t group,
+                    bool replace) {
+  Location where;
+  if (int error = Locate(path, false, where)) return error;
+  if (int error = LockFolder(where.folder.Get())) return error;
+  RemoveDeadTemporaries(where.folder.Get());
+  const int folder = where.folder.Get();
+  struct stat old {};
+  if (::fstatat(folder, where.name.c_str(), &old, AT_SYMLINK_NOFOLLOW) == 0 &&
+      (!replace || !S_ISREG(old.st_mode)))
+    return EEXIST;
+
+  std::string tempName;
+  FileDescriptor temp;
+  if (int error = CreateTemporary(folder, tempName, temp)) return error;
+  int error = WriteAll(temp.Get(), text);
+  if (error == 0 && group != kKeepGroup && ::fchown(temp.Get(), static_cast<uid_t>(-1), group) != 0)
+    error = errno;
+  if (error == 0 && ::fchmod(temp.Get(), mode) != 0) error = errno;
+  if (error == 0 && ::fsync(temp.Get()) != 0) error = errno;
+  if (error == 0) error = temp.Close();
+  // A new name is linked, which never replaces a file that appeared since.
+  bool placed = false;
+  if (error == 0 && replace) {
+    placed = ::renameat(folder, tempName.c_str(), folder, where.name.c_str()) == 0;
+    if (!placed) error = errno;
+  } else if (error == 0 && ::linkat(folder, tempName.c_str(), folder, where.name.c_str(), 0) != 0) {
+    error = errno;
+  }
+  if (!placed) ::unlinkat(folder, tempName.c_str(), 0);
+  if (error != 0) return error;
+  ::fsync(folder);  // the file is in place; this only makes its name durable sooner
+  return 0;
+}
+
 int CheckSecretStore(const std::string& path) {
   if (path.empty()) return ENOENT;
   Location where;

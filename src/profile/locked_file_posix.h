@@ -48,6 +48,17 @@ int UpdateFileLocked(const std::string& path, const std::function<bool(std::stri
 // (ENOENT for a missing file); the same paths are refused as for an update.
 int ReadFileLocked(const std::string& path, std::string& text);
 
+inline constexpr gid_t kKeepGroup = static_cast<gid_t>(-1);
+
+// Puts a small file in place whole, under the same folder lock and with the
+// same temporary files as an update: readers see no file or all of it, never
+// a mode wider than mode. The group is set unless it is kKeepGroup. A link at
+// the name is refused (EACCES); an existing file is replaced only when replace
+// is set and it is a regular file, otherwise it stays and EEXIST is returned.
+// Returns 0 or an errno value.
+int PlaceFileLocked(const std::string& path, const std::string& text, mode_t mode, gid_t group,
+                    bool replace);
+
 // Whether an update with FileSecrecy::kSecret could write path, checked
 // without writing anything: 0 when it could (or when its folder does not exist
 // yet), EACCES when the folder or the file would be refused, or another errno

@@ -45,6 +45,23 @@ TEST(LockedFileTest, ReplacesKeepingTheModeAndLeavesNothingBeside) {
   EXPECT_EQ(folder.Names(), (Names{std::string(246, 'n') + ".ini", "r.ini"}));
 }
 
+// A new file is placed whole and never over anything; an earlier one only
+// when asked, and never over a link. A killed run's temporary file goes here too.
+TEST(LockedFileTest, PlacesANewFileWholeAndReplacesOnlyWhenAsked) {
+  ScratchFolder folder;
+  const std::string path = folder.Path("Office");
+  ScratchFolder::Write(folder.Path(".~hvnk1lled"), "x");
+  ASSERT_EQ(PlaceFileLocked(path, "one", 0640, kKeepGroup, false), 0);
+  EXPECT_EQ(PlaceFileLocked(path, "two", 0640, kKeepGroup, false), EEXIST);
+  EXPECT_EQ(ScratchFolder::Read(path), "one");
+  ASSERT_EQ(PlaceFileLocked(path, "three", 0755, kKeepGroup, true), 0);
+  EXPECT_EQ(ScratchFolder::Read(path), "three");
+  EXPECT_EQ(ScratchFolder::Mode(path), 0755);
+  ASSERT_EQ(::symlink(path.c_str(), folder.Path("link").c_str()), 0);
+  EXPECT_EQ(PlaceFileLocked(folder.Path("link"), "x", 0644, kKeepGroup, true), EACCES);
+  EXPECT_EQ(folder.Names(), (Names{"Office", "link"}));
+}
+
 // A folder others can write to, a planted link and a careless umask are
 // checked through the real binary (tests/e2e/hostile_files.sh), and so is a
 // held lock; here a file of someone else's, and one that others could read.
