@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     PosixProcessHeap processHeap;
     PosixProfileWriter platformProfileWriter;
     FaithfulProfileWriter profileWriter(platformProfileWriter);
-    PosixShell shell;
+    PosixShell shell(phonebook.PhonebookPath());  // the path is made once
 
     Services services{console, comm, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);

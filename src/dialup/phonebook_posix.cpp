@@ -6,14 +6,13 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
-#include <functional>
 #include <optional>
 #include <string_view>
 
 #include "dialup/ppp_secrets_posix.h"
-#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
+#include "profile/profile_writer_posix.h"
 #include "text/code_page.h"
 #include "text/console.h"
 #include "text/wide_string.h"
@@ -115,14 +114,6 @@ constexpr NumericKey kNumericKeys[] = {
     {"CountryCode", &RasEntryRecord::dwCountryCode},
 };
 
-// Edits a profile file of the phonebook as UTF-8 text, whatever its encoding.
-int UpdateProfileFile(const std::string& path, const std::function<bool(std::string& text)>& edit,
-                      mode_t newFileMode, FileSecrecy secrecy = FileSecrecy::kPlain) {
-  return UpdateFileLocked(
-      path, [&](std::string& bytes) { return ini::EditInFileEncoding(bytes, edit); }, newFileMode,
-      secrecy);
-}
-
 }  // namespace
 
 bool IsWellFormedEntryName(const char16_t* entryName) {
@@ -157,10 +148,9 @@ uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
 uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section,
                                    std::string& text) {
   if (m_strPhonebookPath.empty()) return kErrorCannotOpenPhonebook;
-  const int error = ReadFileLocked(m_strPhonebookPath, text);
+  const int error = ReadProfileFile(m_strPhonebookPath, text);
   if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
   if (error != 0) return kErrorCannotOpenPhonebook;
-  text = ini::TextOfFile(std::move(text));
   auto spelling = ini::SectionSpelling(text, name);
   if (!spelling) return kErrorCannotFindPhonebookEntry;
   section = std::move(*spelling);

@@ -4,9 +4,8 @@
 // in the same folder, so that the phonebook itself holds no secret; that file is
 // written only into a folder no one else can write to (else 5, access denied).
 // Texts with blanks at either end are stored in quotes, so they read back
-// exactly. Every
-// change is a locked, atomic read-modify-write that leaves other sections and
-// keys as they were.
+// exactly. Every change is a locked, atomic read-modify-write that leaves other
+// sections and keys as they were.
 //
 // Each entry is also made dialable by pppd: storing its credentials writes
 // the peer file, the chat script and the secrets lines under the PPP

@@ -13,10 +13,8 @@
 #include "dialup/connection_item.h"
 #include "dialup/desktop_launcher_posix.h"
 #include "dialup/item_id_list.h"
-#include "dialup/phonebook_path.h"
-#include "profile/file_encoding.h"
 #include "profile/ini_text.h"
-#include "profile/locked_file_posix.h"
+#include "profile/profile_writer_posix.h"
 #include "text/code_page.h"
 #include "text/console.h"
 
@@ -79,15 +77,17 @@ class PhonebookEnumerator final : public ItemEnumerator {
 
 class ConnectionsFolder final : public ShellFolder {
  public:
+  explicit ConnectionsFolder(std::string phonebookPath)
+      : m_strPhonebookPath(std::move(phonebookPath)) {}
   ShellFolder* BindToFolder(const ItemIdList*) override { return nullptr; }
 
   ItemEnumerator* EnumerateItems() override {
     std::string text;
-    const int error = ReadFileLocked(PosixPhonebookPath(), text);
+    const int error = ReadProfileFile(m_strPhonebookPath, text);
     if (error == ENOENT) text.clear();  // no phonebook yet: an empty folder
     else if (error != 0) return nullptr;
     return new (std::nothrow)
-        PhonebookEnumerator(ini::SectionNames(ini::TextOfFile(std::move(text))));
+        PhonebookEnumerator(ini::SectionNames(text));
   }
 
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {
@@ -98,20 +98,27 @@ class ConnectionsFolder final : public ShellFolder {
   }
 
   void Release() override { delete this; }
+
+ private:
+  std::string m_strPhonebookPath;
 };
 
 // The desktop knows one folder below it: Network Connections.
 class DesktopFolder final : public ShellFolder {
  public:
+  explicit DesktopFolder(const std::string& phonebookPath) : m_strPhonebookPath(phonebookPath) {}
   ShellFolder* BindToFolder(const ItemIdList* list) override {
     if (!SameList(list, ConnectionsFolderList())) return nullptr;
-    return new (std::nothrow) ConnectionsFolder;
+    return new (std::nothrow) ConnectionsFolder(m_strPhonebookPath);
   }
   ItemEnumerator* EnumerateItems() override { return nullptr; }
   bool GetDisplayName(const ItemIdList*, char16_t (&)[kShellTextCapacity]) override {
     return false;
   }
   void Release() override { delete this; }
+
+ private:
+  std::string m_strPhonebookPath;
 };
 
 // One object behind both interfaces, counted like a COM object.
@@ -179,7 +186,9 @@ bool PosixShell::GetDesktopPath(char16_t (&path)[kShellTextCapacity]) {
   return true;
 }
 
-ShellFolder* PosixShell::GetDesktopFolder() { return new (std::nothrow) DesktopFolder; }
+ShellFolder* PosixShell::GetDesktopFolder() {
+  return new (std::nothrow) DesktopFolder(m_strPhonebookPath);
+}
 
 bool PosixShell::ChangeCurrentDirectory(const char16_t* path) {
   return chdir(EncodeUtf8(path).c_str()) == 0;

@@ -5,12 +5,19 @@
 // (dialup/desktop_launcher_posix.h).
 #pragma once
 
+#include <string>
+
+#include "dialup/phonebook_path.h"
 #include "dialup/shell.h"
 
 namespace halvorn {
 
 class PosixShell final : public ShellApi {
  public:
+  // The Network Connections folder lists the entries of this phonebook file.
+  explicit PosixShell(std::string phonebookPath = PosixPhonebookPath())
+      : m_strPhonebookPath(std::move(phonebookPath)) {}
+
   void InitializeCom() override {}
   void UninitializeCom() override {}
   ShellAllocator* GetAllocator() override;
@@ -19,6 +26,9 @@ class PosixShell final : public ShellApi {
   ShellFolder* GetDesktopFolder() override;
   bool ChangeCurrentDirectory(const char16_t* path) override;
   ShellLink* CreateShellLink() override;
+
+ private:
+  std::string m_strPhonebookPath;
 };
 
 }  // namespace halvorn

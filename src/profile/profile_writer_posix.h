@@ -5,11 +5,25 @@
 // new file holds exactly the bytes Windows writes for the same call.
 #pragma once
 
-#include <cstdint>
+#include <sys/types.h>
 
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "profile/locked_file_posix.h"
 #include "profile/profile_writer.h"
 
 namespace halvorn {
+
+// Edits a profile file as UTF-8 text, whatever its own encoding, under the
+// rules of UpdateFileLocked; edit gets and changes the text as SetValue does.
+int UpdateProfileFile(const std::string& path, const std::function<bool(std::string& text)>& edit,
+                      mode_t newFileMode = 0644, FileSecrecy secrecy = FileSecrecy::kPlain);
+
+// Reads a profile file as UTF-8 text, whatever its own encoding, under the
+// rules of ReadFileLocked.
+int ReadProfileFile(const std::string& path, std::string& text);
 
 class PosixProfileWriter final : public ProfileWriter {
  public:
