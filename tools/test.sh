@@ -2,8 +2,8 @@
 # Installs what the tests need, builds the tool natively, with sanitizers and
 # for both Windows architectures, and runs every lane of tests: unit and
 # end-to-end, Wine (once per Windows build this machine can run), sanitizers,
-# packages. Each lane is one `lane NAME COMMAND...` line at the end; its time is
-# printed when it passes, and a failing lane ends the run.
+# fuzzing, packages. Each lane is one `lane NAME COMMAND...` line at the end;
+# its time is printed when it passes, and a failing lane ends the run.
 #
 # HALVORN_TEST_NO_32BIT=1 makes the 32-bit check fail, as on a kernel that runs
 # no 32-bit code, to try the 64-bit-only Wine lane on a machine that has both.
