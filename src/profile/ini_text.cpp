@@ -192,10 +192,6 @@ std::optional<std::string> SectionSpelling(std::string_view text, std::string_vi
   return std::string(header.name);
 }
 
-bool HasSection(std::string_view text, std::string_view section) {
-  return SectionSpelling(text, section).has_value();
-}
-
 std::vector<std::string> SectionNames(std::string_view text) {
   std::vector<std::string> names;
   LineReader reader(text);

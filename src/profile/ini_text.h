@@ -24,9 +24,6 @@ bool SetValue(std::string& text, std::string_view section, std::string_view key,
 std::optional<std::string> GetValue(std::string_view text, std::string_view section,
                                     std::string_view key);
 
-// Whether a section of that name exists (matched as SetValue matches).
-bool HasSection(std::string_view text, std::string_view section);
-
 // The name of the first section matching section, as the file spells it.
 std::optional<std::string> SectionSpelling(std::string_view text, std::string_view section);
 
