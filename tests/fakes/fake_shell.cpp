@@ -10,16 +10,14 @@ namespace halvorn::testing {
 
 namespace {
 
+// An object the shell hands out: counted alive until its first release.
 template <typename Interface>
 class Counted : public Interface, public FakeShell::Object {
  public:
-  Counted(FakeShell& shell, std::string name) : m_shell(shell), m_name(std::move(name)) {
-    ++shell.liveObjects;
-  }
+  Counted(FakeShell& shell, std::string name) : m_shell(shell), m_name(std::move(name)) { ++shell.liveObjects; }
   void Release() override {
     if (m_bReleased) ++m_shell.badReleases;
-    else --m_shell.liveObjects;
-    m_bReleased = true;
+    else --m_shell.liveObjects, m_bReleased = true;
   }
 
  protected:
@@ -36,9 +34,7 @@ T* Keep(FakeShell& shell, Args&&... args) {
 
 struct FakeAllocator final : Counted<ShellAllocator> {
   using Counted::Counted;
-  void* Alloc(uint32_t bytes) override {
-    return m_shell.Fails("Alloc") ? nullptr : m_shell.AllocateList("", bytes);
-  }
+  void* Alloc(uint32_t bytes) override { return m_shell.Fails("Alloc") ? nullptr : m_shell.AllocateList("", bytes); }
   void Free(void* block) override {
     if (block != nullptr) m_shell.FreeBlock(block);
   }
@@ -70,11 +66,9 @@ struct FakeFolder final : Counted<ShellFolder> {
     return m_shell.Fails("EnumerateItems") ? nullptr : Keep<FakeEnumerator>(m_shell, "enumerator");
   }
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {
-    if (m_shell.liveBlocks.count(item) == 0) return false;  // not a live item of ours
-    const auto entryName = ConnectionItemName(item);
-    if (!entryName) return false;
-    std::memcpy(name, entryName->c_str(), (entryName->size() + 1) * sizeof(char16_t));
-    return true;
+    const auto entryName = m_shell.liveBlocks.count(item) != 0 ? ConnectionItemName(item) : std::nullopt;
+    if (entryName) std::memcpy(name, entryName->c_str(), (entryName->size() + 1) * sizeof(char16_t));
+    return entryName.has_value();
   }
 };
 
@@ -113,7 +107,6 @@ FakeShell::~FakeShell() {
 
 std::string FakeShell::FolderListBytes() { return {"\x04\x00\xAA\xBB\x05\x00\x01\x02\x03\x00\x00", 11}; }
 
-
 void FakeShell::FreeBlock(void* block) {
   if (liveBlocks.erase(block) == 0) ++badFrees;
   else delete[] static_cast<uint8_t*>(block);
@@ -129,27 +122,22 @@ ItemIdList* FakeShell::AllocateList(const std::string& bytes, size_t room) {
 ShellAllocator* FakeShell::GetAllocator() {
   return Fails("GetAllocator") ? nullptr : Keep<FakeAllocator>(*this, "allocator");
 }
-
 ItemIdList* FakeShell::GetConnectionsFolderLocation() {
   return Fails("GetConnectionsFolderLocation") ? nullptr : AllocateList(FolderListBytes());
 }
-
 bool FakeShell::GetDesktopPath(char16_t (&path)[kShellTextCapacity]) {
   if (Fails("GetDesktopPath")) return false;
   path[desktopPath.copy(path, kShellTextCapacity - 1)] = u'\0';
   return true;
 }
-
 ShellFolder* FakeShell::GetDesktopFolder() {
   return Fails("GetDesktopFolder") ? nullptr : Keep<FakeFolder>(*this, "desktop");
 }
-
 bool FakeShell::ChangeCurrentDirectory(const char16_t* path) {
   if (Fails("ChangeCurrentDirectory")) return false;
   currentDirectory = path;
   return true;
 }
-
 ShellLink* FakeShell::CreateShellLink() {
   return Fails("CreateShellLink") ? nullptr : Keep<FakeLink>(*this, "link");
 }

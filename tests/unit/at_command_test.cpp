@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <tuple>
 #include <vector>
 
 #include "fakes/fake_comm.h"
@@ -102,24 +101,6 @@ TEST(SerialPort, OpenChangesTheFramingFieldsAndNothingElse) {
     expected.fDtrControl = kDtrControlEnable;
     expected.fOutxCtsFlow = expected.fOutxDsrFlow = expected.fDsrSensitivity = 0;
     EXPECT_EQ(comm.dcbSet, expected);
-  }
-}
-
-// The message is cut to the caller's room, terminator included; with no room
-// at all nothing is written, not even the terminator.
-TEST(SerialException, MessageIsCutToTheCapacityAndHasNoHelpContext) {
-  FakeComm comm;
-  using Case = std::tuple<uint32_t, uint32_t, std::u16string>;
-  for (const auto& [code, capacity, text] :
-       {Case{2, 64, u"The system cannot find the file specified.\r\n"}, Case{2, 11, u"The system"},
-        Case{2, 0, u"junk"}, Case{0xDEAD, 8, u""}}) {
-    CSerialException* failure = new CSerialException(comm, code);
-    char16_t got[64] = u"junk";
-    uint32_t help = 77;
-    EXPECT_EQ(failure->GetErrorMessage(got, capacity, &help), code == 2);
-    EXPECT_EQ(std::u16string(got), text);
-    EXPECT_EQ(help, 0u);
-    failure->Delete();
   }
 }
 
