@@ -96,9 +96,7 @@ TEST(Query, ProbeTriesSpeedsInTableOrder) {
 
 TEST(CommandList, SplittingSendsTheRightCommands) {
   struct Case { const char16_t* list; std::vector<std::string> sent; };
-  for (const Case& c : {Case{u"ATI0;ATI1", {"ATI0;ATI1"}},
-                        Case{u"ATI0|ATI1;ATI2", {"ATI0", "ATI1", "ATI2"}},
-                        Case{u"ATI0;|ATI1", {"ATI0;", "ATI1"}},
+  for (const Case& c : {Case{u"ATI0;|ATI1", {"ATI0;", "ATI1"}},
                         Case{u"|ATI0||ATI1|", {"ATI0", "ATI1"}},
                         Case{u"AT | ATI0", {"AT ", " ATI0"}},
                         Case{u"", {}}}) {
@@ -114,7 +112,7 @@ TEST(CommandList, SplittingSendsTheRightCommands) {
 
 TEST(CommandList, KeysFromCommands) {
   struct Case { const char16_t* command; const char16_t* key; };
-  for (const Case& c : {Case{u"AT+CGMI", u"AT_CGMI"}, Case{u"AT+CGMI?", u"AT_CGMI"},
+  for (const Case& c : {Case{u"AT+CGMI?", u"AT_CGMI"},
                         Case{u"ATS0=1", u"ATS0__1"}, Case{u"?AT?I?", u"AT?I"},
                         Case{u"AT&F [x]", u"AT&F [x]"}, Case{u"???", u""}}) {
     WideString key(c.command);
