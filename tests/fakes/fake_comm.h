@@ -75,12 +75,7 @@ class FakeComm final : public CommApi {
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
   void Sleep(uint32_t milliseconds) override { Record("Sleep", milliseconds); }
-  // Knows the text of one code, 2, as the system words it.
-  bool FormatErrorMessage(uint32_t code, std::u16string& text) override {
-    if (code != 2) return false;
-    text = u"The system cannot find the file specified.\r\n";
-    return true;
-  }
+  bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
 

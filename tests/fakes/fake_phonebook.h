@@ -11,16 +11,10 @@
 
 namespace halvorn::testing {
 
-// The entry record with the field values the tool sets.
+// An entry record for a modem, as the tool fills it in.
 inline RasEntryRecord TabledEntry(const std::u16string& phoneNumber = u"5551234") {
   RasEntryRecord record{};
   record.dwSize = kRasEntryRecordSize;
-  record.dwfOptions = 0x18;
-  record.dwfNetProtocols = 4;
-  record.dwFramingProtocol = 1;
-  record.dwType = 1;
-  record.dwEncryptionType = 3;
-  record.dwfOptions2 = 3;
   phoneNumber.copy(record.szLocalPhoneNumber, phoneNumber.size());
   std::u16string(u"modem").copy(record.szDeviceType, 5);
   std::u16string(u"USR 56K").copy(record.szDeviceName, 7);

@@ -1,5 +1,6 @@
 #include "fakes/fake_shell.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "dialup/connection_item.h"
@@ -9,17 +10,14 @@ namespace halvorn::testing {
 
 namespace {
 
+// An object the shell hands out: counted alive until its first release.
 template <typename Interface>
 class Counted : public Interface, public FakeShell::Object {
  public:
-  Counted(FakeShell& shell, std::string name) : m_shell(shell), m_name(std::move(name)) {
-    ++shell.liveObjects;
-  }
+  Counted(FakeShell& shell, std::string name) : m_shell(shell), m_name(std::move(name)) { ++shell.liveObjects; }
   void Release() override {
-    m_shell.calls.push_back("Release " + m_name);
     if (m_bReleased) ++m_shell.badReleases;
-    else --m_shell.liveObjects;
-    m_bReleased = true;
+    else --m_shell.liveObjects, m_bReleased = true;
   }
 
  protected:
@@ -36,9 +34,7 @@ T* Keep(FakeShell& shell, Args&&... args) {
 
 struct FakeAllocator final : Counted<ShellAllocator> {
   using Counted::Counted;
-  void* Alloc(uint32_t bytes) override {
-    return m_shell.Fails("Alloc") ? nullptr : m_shell.AllocateBlock(bytes);
-  }
+  void* Alloc(uint32_t bytes) override { return m_shell.Fails("Alloc") ? nullptr : m_shell.AllocateList("", bytes); }
   void Free(void* block) override {
     if (block != nullptr) m_shell.FreeBlock(block);
   }
@@ -70,22 +66,18 @@ struct FakeFolder final : Counted<ShellFolder> {
     return m_shell.Fails("EnumerateItems") ? nullptr : Keep<FakeEnumerator>(m_shell, "enumerator");
   }
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {
-    m_shell.Fails("GetDisplayName");
-    if (m_shell.liveBlocks.count(item) == 0) return false;  // not a live item of ours
-    const auto entryName = ConnectionItemName(item);
-    if (!entryName) return false;
-    std::memcpy(name, entryName->c_str(), (entryName->size() + 1) * sizeof(char16_t));
-    return true;
+    const auto entryName = m_shell.liveBlocks.count(item) != 0 ? ConnectionItemName(item) : std::nullopt;
+    if (entryName) std::memcpy(name, entryName->c_str(), (entryName->size() + 1) * sizeof(char16_t));
+    return entryName.has_value();
   }
 };
 
 struct FakePersistFile final : Counted<PersistFile> {
   FakePersistFile(FakeShell& shell, const SavedLink& state) : Counted(shell, "persistfile"), m_state(state) {}
   SavedLink m_state;
-  bool Save(const char16_t* fileName, bool remember) override {
+  bool Save(const char16_t* fileName, bool) override {
     if (m_shell.Fails("Save")) return false;
     m_state.fileName = fileName;
-    m_state.remember = remember;
     m_state.directory = m_shell.currentDirectory;
     m_shell.saved.push_back(m_state);
     return true;
@@ -100,14 +92,8 @@ struct FakeLink final : Counted<ShellLink> {
     m_state.target.assign(reinterpret_cast<const char*>(target), IdListSize(target));
     return true;
   }
-  bool SetHotkey(uint16_t hotkey) override {
-    m_state.hotkey = hotkey;
-    return !m_shell.Fails("SetHotkey");
-  }
-  bool SetShowCommand(int32_t showCommand) override {
-    m_state.showCommand = showCommand;
-    return !m_shell.Fails("SetShowCommand");
-  }
+  bool SetHotkey(uint16_t) override { return !m_shell.Fails("SetHotkey"); }
+  bool SetShowCommand(int32_t) override { return !m_shell.Fails("SetShowCommand"); }
   PersistFile* QueryPersistFile() override {
     return m_shell.Fails("QueryPersistFile") ? nullptr : Keep<FakePersistFile>(m_shell, m_state);
   }
@@ -121,45 +107,37 @@ FakeShell::~FakeShell() {
 
 std::string FakeShell::FolderListBytes() { return {"\x04\x00\xAA\xBB\x05\x00\x01\x02\x03\x00\x00", 11}; }
 
-void* FakeShell::AllocateBlock(size_t bytes) {
-  auto* block = new uint8_t[bytes + 1];  // never of size 0
-  liveBlocks.insert(block);
-  return block;
-}
-
 void FakeShell::FreeBlock(void* block) {
   if (liveBlocks.erase(block) == 0) ++badFrees;
   else delete[] static_cast<uint8_t*>(block);
 }
 
-ItemIdList* FakeShell::AllocateList(const std::string& bytes) {
-  return static_cast<ItemIdList*>(std::memcpy(AllocateBlock(bytes.size()), bytes.data(), bytes.size()));
+// A block of room bytes (never of size 0), or one holding bytes.
+ItemIdList* FakeShell::AllocateList(const std::string& bytes, size_t room) {
+  auto* block = new uint8_t[std::max(room, bytes.size()) + 1];
+  liveBlocks.insert(block);
+  return static_cast<ItemIdList*>(std::memcpy(block, bytes.data(), bytes.size()));
 }
 
 ShellAllocator* FakeShell::GetAllocator() {
   return Fails("GetAllocator") ? nullptr : Keep<FakeAllocator>(*this, "allocator");
 }
-
 ItemIdList* FakeShell::GetConnectionsFolderLocation() {
   return Fails("GetConnectionsFolderLocation") ? nullptr : AllocateList(FolderListBytes());
 }
-
 bool FakeShell::GetDesktopPath(char16_t (&path)[kShellTextCapacity]) {
   if (Fails("GetDesktopPath")) return false;
   path[desktopPath.copy(path, kShellTextCapacity - 1)] = u'\0';
   return true;
 }
-
 ShellFolder* FakeShell::GetDesktopFolder() {
   return Fails("GetDesktopFolder") ? nullptr : Keep<FakeFolder>(*this, "desktop");
 }
-
 bool FakeShell::ChangeCurrentDirectory(const char16_t* path) {
   if (Fails("ChangeCurrentDirectory")) return false;
   currentDirectory = path;
   return true;
 }
-
 ShellLink* FakeShell::CreateShellLink() {
   return Fails("CreateShellLink") ? nullptr : Keep<FakeLink>(*this, "link");
 }

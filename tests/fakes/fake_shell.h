@@ -1,6 +1,6 @@
-// A shell that keeps count: every object it hands out, every list block it
-// allocates, every COM bracket, and a log of the calls made, in order. The call
-// named by `fault` fails; the connections folder holds itemNames.
+// A shell that keeps count of the objects it hands out, the list blocks it
+// allocates and the COM brackets, so that a leak or a double release shows.
+// The call named by `fault` fails; the connections folder holds itemNames.
 #pragma once
 
 #include <memory>
@@ -15,9 +15,6 @@ namespace halvorn::testing {
 struct SavedLink {
   std::u16string fileName, directory;  // directory: the current one at the save
   std::string target;                  // the list's bytes, terminator included
-  uint16_t hotkey = 0xFFFF;
-  int32_t showCommand = -1;
-  bool remember = false;
 };
 
 class FakeShell final : public ShellApi {
@@ -29,7 +26,6 @@ class FakeShell final : public ShellApi {
   std::set<size_t> unreadableItems;  // positions in itemNames whose name cannot be read
   std::u16string desktopPath = u"/home/alice/Desktop", currentDirectory = u"/start";
 
-  std::vector<std::string> calls;
   int comDepth = 0, comInitializations = 0, liveObjects = 0;
   int badReleases = 0, badFrees = 0;  // second releases; frees of blocks not ours or gone
   std::set<const void*> liveBlocks;
@@ -42,17 +38,12 @@ class FakeShell final : public ShellApi {
   std::vector<std::unique_ptr<Object>> objects;
 
   static std::string FolderListBytes();  // what GetConnectionsFolderLocation returns
-  // Logs the call; true when it is the one made to fail.
-  bool Fails(const std::string& call) {
-    calls.push_back(call);
-    return call == fault;
-  }
-  void* AllocateBlock(size_t bytes);
+  bool Fails(const std::string& call) const { return call == fault; }
   void FreeBlock(void* block);
-  ItemIdList* AllocateList(const std::string& bytes);
+  ItemIdList* AllocateList(const std::string& bytes, size_t room = 0);
 
-  void InitializeCom() override { Fails("InitializeCom"), ++comDepth, ++comInitializations; }
-  void UninitializeCom() override { Fails("UninitializeCom"), --comDepth; }
+  void InitializeCom() override { ++comDepth, ++comInitializations; }
+  void UninitializeCom() override { --comDepth; }
   ShellAllocator* GetAllocator() override;
   ItemIdList* GetConnectionsFolderLocation() override;
   bool GetDesktopPath(char16_t (&path)[kShellTextCapacity]) override;
