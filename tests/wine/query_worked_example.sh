@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The Windows build under Wine against the modem simulator linked as com5: the
-# transcript byte for byte and the report file (CR LF lines, as Windows writes).
+# transcript byte for byte and the report file (CR LF lines, as Windows writes);
+# then a port that does not exist: status 2, no output, no report.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/wine/lib.bash"
@@ -23,4 +24,7 @@ capture_run halvorn_exe query com5 "ATI3" report.ini
 check "second run ends 0" test "$run_status" = 0
 check "second run adds ATI3 and rewrites AT in place" \
   grep -qzP '^\[com5\]\r\nAT=OK\r\nATI0=56000  OK\r\nAT_FCLASS__=0,1,8  OK\r\nATI3=[^\r\n]+\r\n$' report.ini
+
+expect_run "missing COM port" 2 "" halvorn_exe query COM250 "ATI0" missing.ini
+check "no report file written" test ! -e missing.ini
 finish
