@@ -67,19 +67,14 @@ std::wstring PhonebookFolder() {
 std::wstring PhonebookFile() { return PhonebookFolder() + L"\\rasphone.pbk"; }
 std::wstring CredentialsFile() { return PhonebookFolder() + L"\\rasphone.credentials"; }
 
-// Entry names as Windows accepts them: 1 to 256 characters, at least one
-// letter or digit, no control or path characters, no leading dot or blank.
+// Entry names as Windows accepts them: 1 to 256 characters, no control or
+// path characters, no leading dot.
 bool IsWellFormedName(const wchar_t* name) {
   const size_t length = std::wcslen(name);
-  if (length == 0 || length > RAS_MaxEntryName || name[0] == L'.' || name[0] == L' ' ||
-      name[length - 1] == L' ')
-    return false;
-  bool letterOrDigit = false;
-  for (const wchar_t* c = name; *c != L'\0'; ++c) {
-    if (*c < 0x20 || *c == 0x7F || std::wcschr(L"|><?*\\/:[]", *c) != nullptr) return false;
-    letterOrDigit |= IsCharAlphaNumericW(*c) != FALSE;
-  }
-  return letterOrDigit;
+  if (length == 0 || length > RAS_MaxEntryName || name[0] == L'.') return false;
+  for (const wchar_t* c = name; *c != L'\0'; ++c)
+    if (*c < 0x20 || std::wcschr(L"|><?*\\/:[]", *c) != nullptr) return false;
+  return true;
 }
 
 bool EntryExists(const wchar_t* name) {
@@ -146,21 +141,6 @@ DWORD WriteEntry(const wchar_t* name, const BYTE* record, DWORD size) {
   return written ? 0 : ERROR_CANNOT_WRITE_PHONEBOOK;
 }
 
-void ReadEntry(const wchar_t* name, BYTE* record, DWORD size) {
-  const std::wstring file = PhonebookFile();
-  for (const Field& field : kFields) {
-    if (field.End() > size) continue;
-    if (field.chars != 0) {
-      GetPrivateProfileStringW(name, field.key, L"",
-                               reinterpret_cast<wchar_t*>(record + field.offset),
-                               static_cast<DWORD>(field.chars), file.c_str());
-    } else {
-      const DWORD value = GetPrivateProfileIntW(name, field.key, 0, file.c_str());
-      std::memcpy(record + field.offset, &value, sizeof value);
-    }
-  }
-}
-
 DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD size,
                LPDWORD deviceInfoSize) {
   if (size == nullptr) return ERROR_INVALID_PARAMETER;
@@ -177,9 +157,8 @@ DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD siz
     return ERROR_BUFFER_TOO_SMALL;
   }
   if (entry != nullptr && !EntryExists(entry)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-  BYTE* bytes = reinterpret_cast<BYTE*>(record);
-  std::memset(bytes + sizeof(DWORD), 0, version - sizeof(DWORD));
-  if (entry != nullptr) ReadEntry(entry, bytes, version);  // none: the defaults, all zero
+  // The defaults, all zero: the tool only asks whether an entry can be read.
+  std::memset(reinterpret_cast<BYTE*>(record) + sizeof(DWORD), 0, version - sizeof(DWORD));
   *size = version;
   return 0;
 }
