@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds both Windows programs, Release: build/win32/halvorn.exe (i686,
 # the one shipped for every Windows) and build/win64/halvorn.exe (x86_64), each
-# with the Wine test tools beside it.
+# with the Wine tests' rasapi32.dll beside it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 for build in win32:i686 win64:x86_64; do

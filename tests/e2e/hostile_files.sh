@@ -1,9 +1,7 @@
 #!/usr/bin/env bash
-# The native binary against hostile and careless paths: what is no regular
-# file, a link planted by another user, a read-only file, a folder others can
-# write to, a lock that someone holds, a careless umask, a UTF-16 file, and
-# operands the phonebook cannot keep. Nothing is replaced, nothing hangs,
-# nothing is left beside the files, no secret leaks.
+# The native binary against hostile and careless paths (no regular file, a
+# planted link, read-only, world-writable, locked, umask 000, UTF-16) and
+# unstorable operands: nothing replaced, no hang, no litter, no leaked secret.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"

@@ -33,10 +33,8 @@ check() {
   if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
 }
 
-# Moves into a fresh, empty folder. It and every other temporary file made from
-# here on, by the script or the programs it runs, lie under one folder
-# ($TMPDIR), removed when the script ends, after the modem simulator, if one
-# runs, has stopped.
+# Moves into a fresh, empty folder under a new $TMPDIR that holds every
+# temporary file from here on, removed (after the simulator stops) at exit.
 enter_scratch() {
   TMPDIR=$(mktemp -d)
   export TMPDIR
@@ -50,11 +48,9 @@ finish() {
 }
 
 # Runs the calling script again, as root, in a private mount namespace whose
-# /etc/ppp and /etc/chatscripts are scratch copies of the machine's, so that
-# `ras` writes pppd's files at their real paths and the machine's stay as
-# they are. With "dev", /dev is a scratch copy too, with stand-ins for
-# /dev/ppp (pppd checks for kernel PPP before its dry run) and /dev/ttyUSB0.
-# The script's temporary files go to one scratch folder (see enter_scratch).
+# /etc/ppp and /etc/chatscripts are scratch copies, so `ras` writes pppd's files
+# at their real paths and the machine's stay as they are. With "dev", /dev is a
+# copy too, with /dev/ppp (pppd's dry run checks it) and /dev/ttyUSB0.
 private_ppp_config() {
   if [ "${HALVORN_PRIVATE_PPP:-}" != 1 ]; then
     if [ "$(id -u)" -ne 0 ]; then

@@ -30,20 +30,14 @@ for option in "user alice" "remotename Office" /dev/ttyUSB0 57600 noauth \
   check "pppd reads: $option" grep -q "^$option"$'\t\t# (from /etc/ppp/peers/Office)' <<<"$run_output"
 done
 
-# chat dials the simulated modem with the script as written.
-for outcome in connect busy; do
-  simulator_start --dial "$outcome"
-  stty -F "$SIMULATOR_PTY" raw -echo 57600
-  status=0
-  timeout 30 /usr/sbin/chat -v -f "$chats/Office" <"$SIMULATOR_PTY" >"$SIMULATOR_PTY" 2>/dev/null || status=$?
-  simulator_stop
-  if [ "$outcome" = connect ]; then
-    check "chat gets CONNECT: exit 0" test "$status" = 0
-    check "the modem was dialled with ATDT5551234" grep -q 'rx="ATDT5551234\\r".*dial="T5551234"' "$SIMULATOR_LOG"
-  else
-    check "chat on a busy line: exit 4 (the first ABORT)" test "$status" = 4
-  fi
-done
+# chat gives up on a busy line at the script's first ABORT; `pon` below dials
+# through the same script.
+simulator_start --dial busy
+stty -F "$SIMULATOR_PTY" raw -echo 57600
+status=0
+timeout 30 /usr/sbin/chat -v -f "$chats/Office" <"$SIMULATOR_PTY" >"$SIMULATOR_PTY" 2>/dev/null || status=$?
+simulator_stop
+check "chat on a busy line: exit 4 (the first ABORT)" test "$status" = 4
 
 # Hostile texts come back exactly as pppd reads them.
 user='a "b\#$c d' password='p "w\#$ x\'

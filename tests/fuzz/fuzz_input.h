@@ -1,14 +1,21 @@
-// Splits a fuzzer's input into parts at NUL bytes: the first parts name what
-// an operation works with, the last is the text it works on.
+// Helpers of the fuzz targets.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string_view>
 #include <vector>
 
 namespace halvorn::fuzzing {
 
+// A broken invariant is a finding: libFuzzer saves the input.
+inline void Check(bool condition) {
+  if (!condition) std::abort();
+}
+
+// Splits an input into parts at NUL bytes: the first parts name what an
+// operation works with, the last is the text it works on.
 inline std::vector<std::string_view> SplitInput(const uint8_t* data, size_t size, size_t parts) {
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   std::vector<std::string_view> out;

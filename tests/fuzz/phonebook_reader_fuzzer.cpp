@@ -8,21 +8,16 @@
 #include <string>
 
 #include "dialup/phonebook_posix.h"
+#include "fuzz_input.h"
 #include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "text/code_page.h"
 #include "text/console.h"
 #include "text/wide_string.h"
 
-namespace {
+using halvorn::fuzzing::Check;
 
-std::string g_path;
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+static std::string g_path;
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   static halvorn::Utf8CodePage utf8;

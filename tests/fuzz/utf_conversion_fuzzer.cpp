@@ -1,19 +1,13 @@
 // UTF-8 <-> UTF-16: valid text makes the round trip unchanged, anything else
 // converts without a crash; the profile files' lossless UTF-16 form of any
 // bytes converts back to the same bytes.
-#include <cstdlib>
 #include <string>
 
+#include "fuzz_input.h"
 #include "profile/file_encoding.h"
 #include "text/code_page.h"
 
-namespace {
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
-
-}  // namespace
+using halvorn::fuzzing::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

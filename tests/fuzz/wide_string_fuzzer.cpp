@@ -2,19 +2,16 @@
 // the lengths (in units, 0-7) of a search text, its replacement and a set; the
 // rest is UTF-16LE units: those three, then the string. Every operation ends,
 // and the results keep the promises their callers rely on.
-#include <cstdlib>
 #include <string>
 
+#include "fuzz_input.h"
 #include "text/code_page.h"
 #include "text/wide_string.h"
 
 namespace {
 
 using halvorn::WideString;
-
-void Check(bool condition) {
-  if (!condition) std::abort();
-}
+using halvorn::fuzzing::Check;
 
 // The next count units of the input; a NUL ends every text the operations take.
 std::u16string Take(const uint8_t*& data, size_t& size, size_t count) {

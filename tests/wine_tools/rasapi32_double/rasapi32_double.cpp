@@ -15,69 +15,48 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
-#include <iterator>
 #include <string>
 
 namespace {
 
-HMODULE g_module = nullptr;
+wchar_t g_log[MAX_PATH];
 
-// Sizes of the entry record versions. Vista, 7 and 8 append IPv6 and IKEv2
-// fields to the XP record that the headers describe.
-constexpr DWORD kKnownEntrySizes[] = {
-    offsetof(RASENTRYW, dwSubEntries),  // Windows NT 4.0
-    offsetof(RASENTRYW, dwType),        // NT 4.0 SP3, 98
-    offsetof(RASENTRYW, dwfOptions2),   // 2000
-    sizeof(RASENTRYW),                  // XP
-    sizeof(RASENTRYW) + 40,             // Vista
-    sizeof(RASENTRYW) + 64,             // 7
-    sizeof(RASENTRYW) + 1108,           // 8 and later
-};
-
+// Entry record sizes: Windows 2000's, XP's (the headers' record) and that of
+// Windows 8 and later, which appends IPv6 and IKEv2 fields.
+constexpr DWORD kNewestEntrySize = sizeof(RASENTRYW) + 1108;
 bool IsKnownEntrySize(DWORD size) {
-  for (DWORD known : kKnownEntrySizes)
-    if (size == known) return true;
-  return false;
+  return size == offsetof(RASENTRYW, dwfOptions2) || size == sizeof(RASENTRYW) ||
+         size == kNewestEntrySize;
 }
 
 // The size of the newest record, or what RAS_DOUBLE_ENTRY_SIZE says, so that
 // a test can play an older or a broken service.
 DWORD OwnEntrySize() {
-  wchar_t text[16];
-  const DWORD length = GetEnvironmentVariableW(L"RAS_DOUBLE_ENTRY_SIZE", text, 16);
-  if (length == 0 || length >= 16) return kKnownEntrySizes[std::size(kKnownEntrySizes) - 1];
-  return static_cast<DWORD>(std::wcstoul(text, nullptr, 10));
+  const char* size = std::getenv("RAS_DOUBLE_ENTRY_SIZE");
+  return size != nullptr ? std::strtoul(size, nullptr, 10) : kNewestEntrySize;
 }
 
 std::string Utf8(const wchar_t* text) {
   if (text == nullptr) return "(none)";
-  char buffer[1024];
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-  return length > 0 ? buffer : "(unconvertible)";
+  char buffer[1024] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
+  return buffer;
+}
+
+std::string Number(const DWORD* value) {
+  return value != nullptr ? std::to_string(*value) : "(none)";
 }
 
 __attribute__((format(gnu_printf, 1, 2))) void Log(const char* format, ...) {
   char line[2048];
   va_list arguments;
   va_start(arguments, format);
-  const int length = std::vsnprintf(line, sizeof line - 1, format, arguments);
+  std::vsnprintf(line, sizeof line, format, arguments);
   va_end(arguments);
-  if (length < 0) return;
-  const size_t count = std::strlen(line);
-  line[count] = '\n';
-  // The module's own name is spelled as the importer wrote it (RASAPI32.dll).
-  wchar_t module[MAX_PATH];
-  const DWORD moduleLength = GetModuleFileNameW(g_module, module, MAX_PATH);
-  if (moduleLength == 0 || moduleLength >= MAX_PATH) return;
-  std::wstring path(module);
-  path.replace(path.rfind(L'\\') + 1, std::wstring::npos, L"rasapi32.log");
-  HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line, static_cast<DWORD>(count + 1), &written, nullptr);
-  CloseHandle(file);
+  if (FILE* file = _wfopen(g_log, L"ab")) {
+    std::fprintf(file, "%s\n", line);
+    std::fclose(file);
+  }
 }
 
 std::wstring PhonebookFolder() {
@@ -88,19 +67,14 @@ std::wstring PhonebookFolder() {
 std::wstring PhonebookFile() { return PhonebookFolder() + L"\\rasphone.pbk"; }
 std::wstring CredentialsFile() { return PhonebookFolder() + L"\\rasphone.credentials"; }
 
-// Entry names as Windows accepts them: 1 to 256 characters, at least one
-// letter or digit, no control or path characters, no leading dot or blank.
+// Entry names as Windows accepts them: 1 to 256 characters, no control or
+// path characters, no leading dot.
 bool IsWellFormedName(const wchar_t* name) {
   const size_t length = std::wcslen(name);
-  if (length == 0 || length > RAS_MaxEntryName || name[0] == L'.' || name[0] == L' ' ||
-      name[length - 1] == L' ')
-    return false;
-  bool letterOrDigit = false;
-  for (const wchar_t* c = name; *c != L'\0'; ++c) {
-    if (*c < 0x20 || *c == 0x7F || std::wcschr(L"|><?*\\/:[]", *c) != nullptr) return false;
-    letterOrDigit |= IsCharAlphaNumericW(*c) != FALSE;
-  }
-  return letterOrDigit;
+  if (length == 0 || length > RAS_MaxEntryName || name[0] == L'.') return false;
+  for (const wchar_t* c = name; *c != L'\0'; ++c)
+    if (*c < 0x20 || std::wcschr(L"|><?*\\/:[]", *c) != nullptr) return false;
+  return true;
 }
 
 bool EntryExists(const wchar_t* name) {
@@ -113,31 +87,27 @@ bool EntryExists(const wchar_t* name) {
   return false;
 }
 
-// The record fields an entry keeps, under the phonebook's keys.
-struct TextKey {
+// The record fields an entry keeps, under the phonebook's keys: texts of
+// `chars` characters, or numbers (chars 0).
+struct Field {
   const wchar_t* key;
   size_t offset;
   size_t chars;
+  size_t End() const { return offset + (chars != 0 ? chars * sizeof(WCHAR) : sizeof(DWORD)); }
 };
-constexpr TextKey kTextKeys[] = {
+constexpr Field kFields[] = {
     {L"PhoneNumber", offsetof(RASENTRYW, szLocalPhoneNumber), RAS_MaxPhoneNumber + 1},
     {L"AreaCode", offsetof(RASENTRYW, szAreaCode), RAS_MaxAreaCode + 1},
     {L"DeviceType", offsetof(RASENTRYW, szDeviceType), RAS_MaxDeviceType + 1},
     {L"DeviceName", offsetof(RASENTRYW, szDeviceName), RAS_MaxDeviceName + 1},
-};
-struct NumberKey {
-  const wchar_t* key;
-  size_t offset;
-};
-constexpr NumberKey kNumberKeys[] = {
-    {L"Type", offsetof(RASENTRYW, dwType)},
-    {L"Options", offsetof(RASENTRYW, dwfOptions)},
-    {L"NetProtocols", offsetof(RASENTRYW, dwfNetProtocols)},
-    {L"FramingProtocol", offsetof(RASENTRYW, dwFramingProtocol)},
-    {L"EncryptionType", offsetof(RASENTRYW, dwEncryptionType)},
-    {L"Options2", offsetof(RASENTRYW, dwfOptions2)},
-    {L"CountryID", offsetof(RASENTRYW, dwCountryID)},
-    {L"CountryCode", offsetof(RASENTRYW, dwCountryCode)},
+    {L"Type", offsetof(RASENTRYW, dwType), 0},
+    {L"Options", offsetof(RASENTRYW, dwfOptions), 0},
+    {L"NetProtocols", offsetof(RASENTRYW, dwfNetProtocols), 0},
+    {L"FramingProtocol", offsetof(RASENTRYW, dwFramingProtocol), 0},
+    {L"EncryptionType", offsetof(RASENTRYW, dwEncryptionType), 0},
+    {L"Options2", offsetof(RASENTRYW, dwfOptions2), 0},
+    {L"CountryID", offsetof(RASENTRYW, dwCountryID), 0},
+    {L"CountryCode", offsetof(RASENTRYW, dwCountryCode), 0},
 };
 
 // A text field is usable when it ends within its room and fits on one line.
@@ -150,42 +120,25 @@ bool IsStorableText(const wchar_t* text, size_t chars) {
 }
 
 DWORD WriteEntry(const wchar_t* name, const BYTE* record, DWORD size) {
-  for (const TextKey& text : kTextKeys)
-    if (text.offset + text.chars * sizeof(WCHAR) <= size &&
-        !IsStorableText(reinterpret_cast<const wchar_t*>(record + text.offset), text.chars))
+  for (const Field& field : kFields)
+    if (field.chars != 0 && field.End() <= size &&
+        !IsStorableText(reinterpret_cast<const wchar_t*>(record + field.offset), field.chars))
       return ERROR_INVALID_PARAMETER;
   const int created = SHCreateDirectoryExW(nullptr, PhonebookFolder().c_str(), nullptr);
   if (created != ERROR_SUCCESS && created != ERROR_ALREADY_EXISTS)
     return ERROR_CANNOT_WRITE_PHONEBOOK;
-  const std::wstring file = PhonebookFile();
   bool written = true;
-  for (const TextKey& text : kTextKeys)
-    if (text.offset + text.chars * sizeof(WCHAR) <= size)
-      written &= WritePrivateProfileStringW(name, text.key,
-                                            reinterpret_cast<const wchar_t*>(record + text.offset),
-                                            file.c_str()) != FALSE;
-  for (const NumberKey& number : kNumberKeys) {
-    if (number.offset + sizeof(DWORD) > size) continue;
-    DWORD value;
-    std::memcpy(&value, record + number.offset, sizeof value);
-    written &= WritePrivateProfileStringW(name, number.key, std::to_wstring(value).c_str(),
-                                          file.c_str()) != FALSE;
+  for (const Field& field : kFields) {
+    if (field.End() > size) continue;
+    DWORD number;
+    std::memcpy(&number, record + field.offset, sizeof number);
+    const std::wstring value = field.chars != 0
+                                   ? reinterpret_cast<const wchar_t*>(record + field.offset)
+                                   : std::to_wstring(number);
+    written &= WritePrivateProfileStringW(name, field.key, value.c_str(),
+                                          PhonebookFile().c_str()) != FALSE;
   }
   return written ? 0 : ERROR_CANNOT_WRITE_PHONEBOOK;
-}
-
-void ReadEntry(const wchar_t* name, BYTE* record, DWORD size) {
-  const std::wstring file = PhonebookFile();
-  for (const TextKey& text : kTextKeys)
-    if (text.offset + text.chars * sizeof(WCHAR) <= size)
-      GetPrivateProfileStringW(name, text.key, L"",
-                               reinterpret_cast<wchar_t*>(record + text.offset),
-                               static_cast<DWORD>(text.chars), file.c_str());
-  for (const NumberKey& number : kNumberKeys) {
-    if (number.offset + sizeof(DWORD) > size) continue;
-    const DWORD value = GetPrivateProfileIntW(name, number.key, 0, file.c_str());
-    std::memcpy(record + number.offset, &value, sizeof value);
-  }
 }
 
 DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD size,
@@ -204,9 +157,8 @@ DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD siz
     return ERROR_BUFFER_TOO_SMALL;
   }
   if (entry != nullptr && !EntryExists(entry)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-  BYTE* bytes = reinterpret_cast<BYTE*>(record);
-  std::memset(bytes + sizeof(DWORD), 0, version - sizeof(DWORD));
-  if (entry != nullptr) ReadEntry(entry, bytes, version);  // none: the defaults, all zero
+  // The defaults, all zero: the tool only asks whether an entry can be read.
+  std::memset(reinterpret_cast<BYTE*>(record) + sizeof(DWORD), 0, version - sizeof(DWORD));
   *size = version;
   return 0;
 }
@@ -225,81 +177,64 @@ DWORD SetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, DWORD size)
   return WriteEntry(entry, reinterpret_cast<const BYTE*>(record), record->dwSize);
 }
 
+// Keeps the user name and password; the tool sets no domain.
 DWORD SetCredentials(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credentials, BOOL clear) {
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
   if (credentials == nullptr) return ERROR_INVALID_PARAMETER;
   if (credentials->dwSize != sizeof(RASCREDENTIALSW)) return ERROR_INVALID_SIZE;
   if (entry == nullptr || !EntryExists(entry)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
   const std::wstring file = CredentialsFile();
-  if (clear)
-    return WritePrivateProfileStringW(entry, nullptr, nullptr, file.c_str())
-               ? 0
-               : ERROR_CANNOT_WRITE_PHONEBOOK;
-  const struct {
-    DWORD bit;
-    const wchar_t* key;
-    const WCHAR* text;
-    size_t chars;
-  } fields[] = {
-      {RASCM_UserName, L"UserName", credentials->szUserName, UNLEN + 1},
-      {RASCM_Password, L"Password", credentials->szPassword, PWLEN + 1},
-      {RASCM_Domain, L"Domain", credentials->szDomain, DNLEN + 1},
-  };
-  for (const auto& field : fields)
-    if ((credentials->dwMask & field.bit) && !IsStorableText(field.text, field.chars))
-      return ERROR_INVALID_PARAMETER;
-  bool written = true;
-  for (const auto& field : fields)
-    if (credentials->dwMask & field.bit)
-      written &= WritePrivateProfileStringW(entry, field.key, field.text, file.c_str()) != FALSE;
+  const bool user = credentials->dwMask & RASCM_UserName, password = credentials->dwMask & RASCM_Password;
+  if ((user && !IsStorableText(credentials->szUserName, UNLEN + 1)) ||
+      (password && !IsStorableText(credentials->szPassword, PWLEN + 1)))
+    return ERROR_INVALID_PARAMETER;
+  const bool written =
+      clear ? WritePrivateProfileStringW(entry, nullptr, nullptr, file.c_str()) != FALSE
+            : (!user || WritePrivateProfileStringW(entry, L"UserName", credentials->szUserName,
+                                                   file.c_str())) &&
+                  (!password || WritePrivateProfileStringW(entry, L"Password",
+                                                           credentials->szPassword, file.c_str()));
   return written ? 0 : ERROR_CANNOT_WRITE_PHONEBOOK;
-}
-
-const char* Given(const void* pointer) { return pointer != nullptr ? "given" : "(none)"; }
-std::string Number(const DWORD* value) {
-  return value != nullptr ? std::to_string(*value) : "(none)";
 }
 
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) g_module = instance;
+  // The log goes beside this DLL, whatever name the importer spelled it with.
+  if (reason == DLL_PROCESS_ATTACH && GetModuleFileNameW(instance, g_log, MAX_PATH) < MAX_PATH)
+    std::wcscpy(std::wcsrchr(g_log, L'\\') + 1, L"rasapi32.log");
   return TRUE;
 }
 
 DWORD WINAPI RasGetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record,
-                                    LPDWORD size, LPBYTE deviceInfo, LPDWORD deviceInfoSize) {
+                                    LPDWORD size, LPBYTE, LPDWORD deviceInfoSize) {
   const std::string sizeIn = Number(size);
   const DWORD status = GetEntry(phonebook, entry, record, size, deviceInfoSize);
-  Log("RasGetEntryPropertiesW phonebook=%s entry=%s dwSize=%s size=%s deviceInfo=%s -> %lu size=%s",
-      Utf8(phonebook).c_str(), Utf8(entry).c_str(),
-      Number(record ? &record->dwSize : nullptr).c_str(), sizeIn.c_str(), Given(deviceInfo), status,
+  Log("RasGetEntryPropertiesW entry=%s dwSize=%s size=%s -> %lu size=%s", Utf8(entry).c_str(),
+      Number(record ? &record->dwSize : nullptr).c_str(), sizeIn.c_str(), status,
       Number(size).c_str());
   return status;
 }
 
 DWORD WINAPI RasValidateEntryNameW(LPCWSTR phonebook, LPCWSTR entry) {
   const DWORD status = ValidateName(phonebook, entry);
-  Log("RasValidateEntryNameW phonebook=%s entry=%s -> %lu", Utf8(phonebook).c_str(),
-      Utf8(entry).c_str(), status);
+  Log("RasValidateEntryNameW entry=%s -> %lu", Utf8(entry).c_str(), status);
   return status;
 }
 
 DWORD WINAPI RasSetEntryPropertiesW(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record,
                                     DWORD size, LPBYTE deviceInfo, DWORD deviceInfoSize) {
   const DWORD status = SetEntry(phonebook, entry, record, size);
-  Log("RasSetEntryPropertiesW phonebook=%s entry=%s dwSize=%s size=%lu deviceInfo=%s/%lu -> %lu",
-      Utf8(phonebook).c_str(), Utf8(entry).c_str(),
-      Number(record ? &record->dwSize : nullptr).c_str(), size, Given(deviceInfo), deviceInfoSize,
-      status);
+  Log("RasSetEntryPropertiesW entry=%s dwSize=%s size=%lu deviceInfo=%s/%lu -> %lu",
+      Utf8(entry).c_str(), Number(record ? &record->dwSize : nullptr).c_str(), size,
+      deviceInfo ? "given" : "(none)", deviceInfoSize, status);
   return status;
 }
 
 DWORD WINAPI RasSetCredentialsW(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credentials,
                                 BOOL clear) {
   const DWORD status = SetCredentials(phonebook, entry, credentials, clear);
-  Log("RasSetCredentialsW phonebook=%s entry=%s dwSize=%s mask=%s clear=%d -> %lu",
-      Utf8(phonebook).c_str(), Utf8(entry).c_str(),
+  Log("RasSetCredentialsW entry=%s dwSize=%s mask=%s clear=%d -> %lu", Utf8(entry).c_str(),
       Number(credentials ? &credentials->dwSize : nullptr).c_str(),
       Number(credentials ? &credentials->dwMask : nullptr).c_str(), clear, status);
   return status;
