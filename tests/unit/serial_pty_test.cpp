@@ -108,7 +108,7 @@ TEST(PosixCommPty, EachExchangeKeepsToItsOwnCommandAndReply) {
 }
 
 // A missing device and a held XOFF are checked through the real binary
-// (tests/e2e/query_missing_port.sh, query_serial_failure.sh).
+// (tests/e2e/query_serial_failure.sh).
 TEST(PosixCommPty, LockedDeviceRaisesBeforeAnythingIsWritten) {
   PseudoTerminal pty;
   const int holder = open(pty.name.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC);
