@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows build under Wine against the Remote Access service double of
-# tests/wine_tools/rasapi32_double, loaded in place of Wine's stub: the entry,
+# tools/rasapi32_double, loaded in place of Wine's stub: the entry,
 # its credentials and the speed keys land where Windows keeps them, and the
 # double's log shows each call the tool made with its sizes, masks and names.
 # Last, Wine's stub with a UTF-16 phonebook.
