@@ -1,5 +1,5 @@
-// A serial seam that records every call as a line of text, plays a modem from
-// a byte script, and can make any one call fail with a chosen code. It never
+// A serial seam that records the name of every call, plays a modem from a
+// byte string, and can make any one call fail with a chosen code. It never
 // waits: Sleep is only recorded.
 #pragma once
 
@@ -15,14 +15,13 @@
 
 #include "serial/comm.h"
 #include "serial/serial_port.h"
-#include "text/console.h"
 
 namespace halvorn::testing {
 
 class FakeComm final : public CommApi {
  public:
-  CommHandle OpenComm(const char16_t* path) override {
-    return Record("OpenComm " + EncodeUtf8(path)) ? Hand(m_hNextPort) : kInvalidCommHandle;
+  CommHandle OpenComm(const char16_t*) override {
+    return Record("OpenComm") ? Hand(m_hNextPort) : kInvalidCommHandle;
   }
   CommHandle CreateManualResetEvent() override {
     return Record("CreateManualResetEvent") ? Hand(m_hNextEvent) : kNullCommHandle;
@@ -33,18 +32,12 @@ class FakeComm final : public CommApi {
   }
   bool SetCommState(CommHandle, const Dcb& dcb) override {
     dcbSet = dcb;
-    return Record("SetCommState", dcb.BaudRate);
+    return Record("SetCommState");
   }
-  bool SetupComm(CommHandle, uint32_t inQueue, uint32_t outQueue) override {
-    return Record("SetupComm", inQueue, outQueue);
-  }
-  bool SetCommTimeouts(CommHandle, const CommTimeouts& t) override {
-    return Record("SetCommTimeouts", t.ReadIntervalTimeout, t.ReadTotalTimeoutMultiplier,
-                  t.ReadTotalTimeoutConstant, t.WriteTotalTimeoutMultiplier,
-                  t.WriteTotalTimeoutConstant);
-  }
+  bool SetupComm(CommHandle, uint32_t, uint32_t) override { return Record("SetupComm"); }
+  bool SetCommTimeouts(CommHandle, const CommTimeouts&) override { return Record("SetCommTimeouts"); }
   bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
-    const bool ok = Record("WriteComm", length);
+    const bool ok = Record("WriteComm");
     written = ok ? length : 0;
     wire.append(static_cast<const char*>(data), written);
     return ok;
@@ -54,7 +47,7 @@ class FakeComm final : public CommApi {
     return Record("ClearCommError");
   }
   bool ReadComm(CommHandle, void* buffer, uint32_t capacity, uint32_t& read) override {
-    const bool ok = Record("ReadComm", capacity);
+    const bool ok = Record("ReadComm");
     read = ok ? std::min<uint32_t>(capacity, static_cast<uint32_t>(incoming.size())) : 0;
     std::memcpy(buffer, incoming.data(), read);
     incoming.erase(0, read);
@@ -62,25 +55,25 @@ class FakeComm final : public CommApi {
   }
   bool PurgeComm(CommHandle, uint32_t flags) override {
     if ((flags & kPurgeRxClear) != 0) incoming.clear();
-    return Record("PurgeComm", flags);
+    return Record("PurgeComm");
   }
   bool FlushFileBuffers(CommHandle) override { return Record("FlushFileBuffers"); }
   // A handle closed twice, or never handed out, is a fault of the caller.
   bool CloseHandle(CommHandle handle) override {
     EXPECT_EQ(open.erase(handle), 1u) << "closing unknown handle " << handle;
-    calls.push_back(handle < m_firstEvent ? "CloseHandle port" : "CloseHandle event");
+    calls.push_back("CloseHandle");
     lastError = 6;  // closing overwrites the last error, as a careless read would show
     return true;
   }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
-  void Sleep(uint32_t milliseconds) override { Record("Sleep", milliseconds); }
+  void Sleep(uint32_t) override { Record("Sleep"); }
   bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
 
   std::vector<std::string> calls;
-  std::map<std::string, uint32_t> failures;  // call (name, or name and arguments) -> code
+  std::map<std::string, uint32_t> failures;  // call name -> code
   std::set<CommHandle> open;                 // handles handed out and not closed yet
   uint32_t lastError = 0;
   Dcb driverDcb;                             // what GetCommState reports
@@ -89,20 +82,16 @@ class FakeComm final : public CommApi {
   std::string incoming;                      // the modem's bytes, waiting to be read
 
  private:
-  // Records the call as its name and arguments; false, with the last error
-  // set, when the call, or any call of that name, is to fail.
-  template <typename... Arguments>
-  bool Record(const std::string& name, Arguments... arguments) {
-    calls.push_back((name + ... + (" " + std::to_string(arguments))));
-    auto failure = failures.find(calls.back());
-    if (failure == failures.end()) failure = failures.find(name.substr(0, name.find(' ')));
+  // Records the call; false, with the last error set, when it is to fail.
+  bool Record(const std::string& name) {
+    calls.push_back(name);
+    const auto failure = failures.find(name);
     if (failure != failures.end()) lastError = failure->second;
     return failure == failures.end();
   }
   CommHandle Hand(CommHandle& next) { return *open.insert(next++).first; }
 
-  static constexpr CommHandle m_firstEvent = 0x200;
-  CommHandle m_hNextPort = 0x100, m_hNextEvent = m_firstEvent;
+  CommHandle m_hNextPort = 0x100, m_hNextEvent = 0x200;
 };
 
 // The code of the CSerialException that run raises, or 0 when it raises none.

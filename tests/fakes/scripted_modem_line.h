@@ -1,5 +1,5 @@
-// A modem line that answers from a script, records every exchange and counts
-// the pauses of a second; nothing really waits.
+// A modem line that answers from a script, records every command and speed and
+// counts the pauses of a second; nothing really waits.
 #pragma once
 
 #include <cstring>
@@ -13,25 +13,20 @@ namespace halvorn::testing {
 
 class ScriptedModemLine final : public ModemLine {
  public:
-  struct Exchange_ {
-    std::string command;
-    uint32_t speed;
-  };
   using Script = std::function<std::string(const std::string& command, uint32_t speed, size_t call)>;
 
   explicit ScriptedModemLine(Script script) : m_script(std::move(script)) {}
 
-  void Exchange(const char* command, const WideString&, uint32_t speed,
-                char* reply) override {
-    exchanges.push_back({command, speed});
-    const std::string answer = m_script(command, speed, exchanges.size() - 1);
-    std::memset(reply, 0, 250);
+  void Exchange(const char* command, const WideString&, uint32_t speed, char* reply) override {
+    commands.push_back(command), speeds.push_back(speed);
+    const std::string answer = m_script(command, speed, commands.size() - 1);
+    std::memset(reply, 0, 251);
     std::memcpy(reply, answer.data(), std::min<size_t>(answer.size(), 250));
-    reply[250] = '\0';
   }
   void Pause(uint32_t milliseconds) override { pauses += milliseconds == 1000; }
 
-  std::vector<Exchange_> exchanges;
+  std::vector<std::string> commands;
+  std::vector<uint32_t> speeds;
   long pauses = 0;
 
  private:
