@@ -23,10 +23,9 @@ class FakeShell final : public ShellApi {
 
   std::string fault;
   std::vector<std::u16string> itemNames;
-  std::set<size_t> unreadableItems;  // positions in itemNames whose name cannot be read
   std::u16string desktopPath = u"/home/alice/Desktop", currentDirectory = u"/start";
 
-  int comDepth = 0, comInitializations = 0, liveObjects = 0;
+  int comDepth = 0, liveObjects = 0;
   int badReleases = 0, badFrees = 0;  // second releases; frees of blocks not ours or gone
   std::set<const void*> liveBlocks;
   std::vector<SavedLink> saved;
@@ -42,7 +41,7 @@ class FakeShell final : public ShellApi {
   void FreeBlock(void* block);
   ItemIdList* AllocateList(const std::string& bytes, size_t room = 0);
 
-  void InitializeCom() override { ++comDepth, ++comInitializations; }
+  void InitializeCom() override { ++comDepth; }
   void UninitializeCom() override { --comDepth; }
   ShellAllocator* GetAllocator() override;
   ItemIdList* GetConnectionsFolderLocation() override;
