@@ -35,17 +35,14 @@ class FakePhonebook final : public Phonebook {
   explicit FakePhonebook(std::vector<std::string>& log) : m_log(log) {}
 
   uint32_t reportedSize = kRasEntryRecordSize;
-  uint32_t validateStatus = 0, setStatus = 0, credentialsStatus = 0, getStatus = 0;
+  uint32_t setStatus = 0, credentialsStatus = 0, getStatus = 0;
 
   std::vector<uint8_t> recordBytes;  // the whole block given to SetEntryProperties
   RasEntryRecord record{};           // its first bytes, as the record layout
   RasCredentialsRecord credentials{};
   uint32_t getDeclaredSize = 0;  // dwSize of the block given to GetEntryProperties
-  std::vector<EntryOperand> asked;        // the operands CanStore was asked about
-
   // Texts holding U+0001 cannot be stored.
-  bool CanStore(EntryOperand operand, const char16_t* text) override {
-    asked.push_back(operand);
+  bool CanStore(EntryOperand, const char16_t* text) override {
     return std::u16string_view(text).find(u'\x01') == std::u16string_view::npos;
   }
 
@@ -56,7 +53,7 @@ class FakePhonebook final : public Phonebook {
   }
   uint32_t ValidateEntryName(const char16_t* name) override {
     Log("ValidateEntryName", name);
-    return validateStatus;
+    return 0;
   }
   uint32_t SetEntryProperties(const char16_t* name, const void* block, uint32_t size) override {
     Log("SetEntryProperties", name, std::to_string(size).c_str());
