@@ -37,8 +37,7 @@ class FakePhonebook final : public Phonebook {
   uint32_t reportedSize = kRasEntryRecordSize;
   uint32_t setStatus = 0, credentialsStatus = 0, getStatus = 0;
 
-  std::vector<uint8_t> recordBytes;  // the whole block given to SetEntryProperties
-  RasEntryRecord record{};           // its first bytes, as the record layout
+  RasEntryRecord record{};  // the first bytes of the block given to SetEntryProperties
   RasCredentialsRecord credentials{};
   uint32_t getDeclaredSize = 0;  // dwSize of the block given to GetEntryProperties
   // Texts holding U+0001 cannot be stored.
@@ -57,7 +56,6 @@ class FakePhonebook final : public Phonebook {
   }
   uint32_t SetEntryProperties(const char16_t* name, const void* block, uint32_t size) override {
     Log("SetEntryProperties", name, std::to_string(size).c_str());
-    recordBytes.assign(static_cast<const uint8_t*>(block), static_cast<const uint8_t*>(block) + size);
     std::memcpy(&record, block, size < sizeof record ? size : sizeof record);
     return setStatus;
   }
