@@ -35,9 +35,7 @@ T* Keep(FakeShell& shell, Args&&... args) {
 struct FakeAllocator final : Counted<ShellAllocator> {
   using Counted::Counted;
   void* Alloc(uint32_t bytes) override { return m_shell.Fails("Alloc") ? nullptr : m_shell.AllocateList("", bytes); }
-  void Free(void* block) override {
-    if (block != nullptr) m_shell.FreeBlock(block);
-  }
+  void Free(void* block) override { if (block != nullptr) m_shell.FreeBlock(block); }
 };
 
 struct FakeEnumerator final : Counted<ItemEnumerator> {

@@ -25,15 +25,12 @@ class FakeShell final : public ShellApi {
   std::vector<std::u16string> itemNames;
   std::u16string desktopPath = u"/home/alice/Desktop", currentDirectory = u"/start";
 
-  int comDepth = 0, liveObjects = 0;
-  int badReleases = 0, badFrees = 0;  // second releases; frees of blocks not ours or gone
+  int comDepth = 0, liveObjects = 0, badReleases = 0, badFrees = 0;  // bad: twice released; not ours or gone
   std::set<const void*> liveBlocks;
   std::vector<SavedLink> saved;
 
   // Objects live as long as the shell, so a second release is counted, not a crash.
-  struct Object {
-    virtual ~Object() = default;
-  };
+  struct Object { virtual ~Object() = default; };
   std::vector<std::unique_ptr<Object>> objects;
 
   static std::string FolderListBytes();  // what GetConnectionsFolderLocation returns
