@@ -71,18 +71,8 @@ class CreatePhonebookEntryTest : public ::testing::Test {
   LoggingWriterAndShortcuts writer{log};
 };
 
-// A larger size and Windows 2000's are checked through the Windows build
-// (tests/wine/ras.sh); here the edge of a record too small for the fields set.
-TEST_F(CreatePhonebookEntryTest, RecordSizeFollowsTheServiceWithinSafeBounds) {
-  for (const auto& [reported, used] :
-       {std::pair{kRasEntryMinimumSize - 1, 5616u}, {kRasEntryMinimumSize, kRasEntryMinimumSize}}) {
-    phonebook.reportedSize = reported;
-    EXPECT_EQ(Run(), 0);
-    EXPECT_EQ(std::pair(log[1], phonebook.record.dwSize), std::pair("AllocateZeroed " + std::to_string(used), used));
-  }
-}
-
-// The record, credentials, speed keys and calls of a good run, a name taken
+// The record, credentials, speed keys and calls of a good run, the record size
+// a service asks for (larger, or too small as Windows 2000's), a name taken
 // (183), a busy phonebook (624) and a speed-key folder not found are checked
 // through the real binaries: the Windows build against the Remote Access
 // double (tests/wine/ras.sh), the native one in its own phonebook (tests/e2e).

@@ -7,7 +7,6 @@
 #include "dialup/environment_posix.h"
 #include "dialup/phonebook_path.h"
 #include "dialup/phonebook_posix.h"
-#include "fakes/fake_environment.h"
 #include "fakes/fake_phonebook.h"
 #include "fakes/scratch_folder.h"
 #include "profile/ini_text.h"

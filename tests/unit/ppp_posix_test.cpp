@@ -65,30 +65,17 @@ TEST(Launcher, WhatTheEndToEndTestDoesNotReach) {
     EXPECT_EQ(UserDirsDesktop(none, "/home/a"), std::nullopt) << none;
 }
 
-// The phonebook writes pppd's files under a scratch configuration root.
-class PppPhonebookTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    for (const char* folder : {"etc", "etc/ppp", "etc/ppp/peers", "etc/chatscripts"})
-      mkdir(scratch.Path(folder).c_str(), 0755);
-  }
-  uint32_t Ras(const char16_t* name, const char16_t* phone, const char16_t* user) {
-    const RasEntryRecord record = testing::TabledEntry(phone);
-    uint32_t status = phonebook.ValidateEntryName(name);
-    if (status == 0) status = phonebook.SetEntryProperties(name, &record, kRasEntryRecordSize);
-    if (status == 0) status = phonebook.SetCredentials(name, testing::Credentials(user, u"pw"));
-    return status;
-  }
-
-  ScratchFolder scratch;
-  PosixPhonebook phonebook{scratch.Path("rasphone.pbk"), scratch.Path("etc")};
-};
-
 // Modes, secrets, refusals and a missing ppp package are checked with the real
 // binary and pppd (tests/e2e/ppp.sh); what may be stored in phonebook_posix_test.cpp.
-TEST_F(PppPhonebookTest, WhatTheEndToEndTestDoesNotReach) {
-  // An empty user (from "-") writes no user line and no secret.
-  ASSERT_EQ(Ras(u"Guest", u"1", u""), 0u);
+// Here an empty user (from "-"): no user line and no secret.
+TEST(PppPhonebook, AnEmptyUserWritesNoUserLineAndNoSecret) {
+  ScratchFolder scratch;
+  for (const char* folder : {"etc", "etc/ppp", "etc/ppp/peers", "etc/chatscripts"})
+    mkdir(scratch.Path(folder).c_str(), 0755);
+  PosixPhonebook phonebook{scratch.Path("rasphone.pbk"), scratch.Path("etc")};
+  const RasEntryRecord record = testing::TabledEntry(u"1");
+  ASSERT_EQ(phonebook.SetEntryProperties(u"Guest", &record, kRasEntryRecordSize), 0u);
+  ASSERT_EQ(phonebook.SetCredentials(u"Guest", testing::Credentials(u"", u"pw")), 0u);
   EXPECT_EQ(ScratchFolder::Read(scratch.Path("etc/ppp/peers/Guest")).find("user "), std::string::npos);
   EXPECT_EQ(ScratchFolder::Read(scratch.Path("etc/ppp/pap-secrets")).find("Guest"), std::string::npos);
 }
