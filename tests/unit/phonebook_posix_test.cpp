@@ -22,18 +22,12 @@ using testing::ScratchFolder;
 
 class PosixPhonebookTest : public ::testing::Test {
  protected:
-  uint32_t Add(const char16_t* name, const RasEntryRecord& record = TabledEntry(), uint32_t size = kRasEntryRecordSize) {
-    return phonebook.SetEntryProperties(name, &record, size);
-  }
-  uint32_t Get(const char16_t* name, uint32_t dwSize = kRasEntryRecordSize) {
-    read.dwSize = dwSize;
-    uint32_t size = sizeof read;
-    return phonebook.GetEntryProperties(name, &read, size);
+  uint32_t Add(const char16_t* name, const RasEntryRecord& record = TabledEntry()) {
+    return phonebook.SetEntryProperties(name, &record, kRasEntryRecordSize);
   }
 
   ScratchFolder scratch;
   PosixPhonebook phonebook{scratch.Path("rasphone.pbk"), scratch.Path("etc")};
-  RasEntryRecord read{};
 };
 
 TEST(EntryName, RulesOfTheService) {
@@ -82,7 +76,9 @@ TEST_F(PosixPhonebookTest, UnreadableOrUnwritablePhonebook) {
   ASSERT_EQ(Add(u"Office"), 0u);
   chmod(phonebook.PhonebookPath().c_str(), 0);
   EXPECT_EQ(phonebook.ValidateEntryName(u"Other"), kErrorCannotOpenPhonebook);
-  EXPECT_EQ(Get(u"Office"), kErrorCannotOpenPhonebook);
+  RasEntryRecord read = TabledEntry();
+  uint32_t size = sizeof read;
+  EXPECT_EQ(phonebook.GetEntryProperties(u"Office", &read, size), kErrorCannotOpenPhonebook);
   chmod(phonebook.PhonebookPath().c_str(), 0644);
   chmod(scratch.Path().c_str(), 0500);
   EXPECT_EQ(Add(u"Other"), kErrorCannotWritePhonebook);

@@ -54,7 +54,6 @@ TEST(PppSecrets, EntryReplacesOnlyItsOwnEarlierLines) {
 // desktop-file-validate, the Exec lines of hostile names and the desktop of
 // user-dirs.dirs are checked through the real binary (tests/e2e/shortcut.sh).
 TEST(Launcher, WhatTheEndToEndTestDoesNotReach) {
-  EXPECT_EQ(DesktopExecArgument("#1"), "\"#1\"");
   EXPECT_FALSE(PonTakes("-x"));
   const std::string blanks = LauncherText("My $1");
   EXPECT_NE(blanks.find("\nExec=/usr/sbin/pppd call \"My \\\\$1\"\nTryExec=/usr/sbin/pppd\n"), std::string::npos);
