@@ -42,10 +42,9 @@ struct FakeEnumerator final : Counted<ItemEnumerator> {
   using Counted::Counted;
   size_t m_nNext = 0;
   bool Next(ItemIdList*& item) override {
-    item = nullptr;
-    if (m_nNext >= m_shell.itemNames.size()) return false;
-    item = m_shell.AllocateList(*ConnectionItemList(m_shell.itemNames[m_nNext++]));
-    return true;
+    const bool more = m_nNext < m_shell.itemNames.size();
+    item = more ? m_shell.AllocateList(*ConnectionItemList(m_shell.itemNames[m_nNext++])) : nullptr;
+    return more;
   }
 };
 
@@ -58,9 +57,7 @@ struct FakeFolder final : Counted<ShellFolder> {
       return nullptr;
     return Keep<FakeFolder>(m_shell, "connections");
   }
-  ItemEnumerator* EnumerateItems() override {
-    return Keep<FakeEnumerator>(m_shell, "enumerator");
-  }
+  ItemEnumerator* EnumerateItems() override { return Keep<FakeEnumerator>(m_shell, "enumerator"); }
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {
     const auto entryName = m_shell.liveBlocks.count(item) != 0 ? ConnectionItemName(item) : std::nullopt;
     if (entryName) std::memcpy(name, entryName->c_str(), (entryName->size() + 1) * sizeof(char16_t));
@@ -115,9 +112,7 @@ ItemIdList* FakeShell::AllocateList(const std::string& bytes, size_t room) {
   return static_cast<ItemIdList*>(std::memcpy(block, bytes.data(), bytes.size()));
 }
 
-ShellAllocator* FakeShell::GetAllocator() {
-  return Keep<FakeAllocator>(*this, "allocator");
-}
+ShellAllocator* FakeShell::GetAllocator() { return Keep<FakeAllocator>(*this, "allocator"); }
 ItemIdList* FakeShell::GetConnectionsFolderLocation() {
   return Fails("GetConnectionsFolderLocation") ? nullptr : AllocateList(FolderListBytes());
 }
@@ -125,16 +120,12 @@ bool FakeShell::GetDesktopPath(char16_t (&path)[kShellTextCapacity]) {
   path[desktopPath.copy(path, kShellTextCapacity - 1)] = u'\0';
   return true;
 }
-ShellFolder* FakeShell::GetDesktopFolder() {
-  return Keep<FakeFolder>(*this, "desktop");
-}
+ShellFolder* FakeShell::GetDesktopFolder() { return Keep<FakeFolder>(*this, "desktop"); }
 bool FakeShell::ChangeCurrentDirectory(const char16_t* path) {
   if (Fails("ChangeCurrentDirectory")) return false;
   currentDirectory = path;
   return true;
 }
-ShellLink* FakeShell::CreateShellLink() {
-  return Keep<FakeLink>(*this, "link");
-}
+ShellLink* FakeShell::CreateShellLink() { return Keep<FakeLink>(*this, "link"); }
 
 }  // namespace halvorn::testing
