@@ -1,9 +1,6 @@
-// An environment expansion that replaces the buffer by a set text, or fails;
-// and a scoped change of a real environment variable.
+// An environment expansion that replaces the buffer by a set text, or fails.
 #pragma once
 
-#include <cstdlib>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,21 +24,6 @@ class FakeEnvironment final : public Environment {
 
  private:
   std::vector<std::string>& m_log;
-};
-
-// Sets (or with null, clears) one environment variable for the life of the object.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const char* value) : m_name(name) {
-    if (const char* old = std::getenv(name)) m_old = old;
-    Set(value);
-  }
-  ~ScopedEnv() { Set(m_old ? m_old->c_str() : nullptr); }
-  void Set(const char* value) { value ? setenv(m_name, value, 1) : unsetenv(m_name); }
-
- private:
-  const char* m_name;
-  std::optional<std::string> m_old;
 };
 
 }  // namespace halvorn::testing

@@ -35,19 +35,12 @@ class FakePhonebook final : public Phonebook {
   explicit FakePhonebook(std::vector<std::string>& log) : m_log(log) {}
 
   uint32_t reportedSize = kRasEntryRecordSize;
-  uint32_t validateStatus = 0, setStatus = 0, credentialsStatus = 0, getStatus = 0;
+  uint32_t setStatus = 0, credentialsStatus = 0, getStatus = 0;
 
-  std::vector<uint8_t> recordBytes;  // the whole block given to SetEntryProperties
-  RasEntryRecord record{};           // its first bytes, as the record layout
+  RasEntryRecord record{};  // the first bytes of the block given to SetEntryProperties
   RasCredentialsRecord credentials{};
   uint32_t getDeclaredSize = 0;  // dwSize of the block given to GetEntryProperties
-  std::vector<EntryOperand> asked;        // the operands CanStore was asked about
-
-  // Texts holding U+0001 cannot be stored.
-  bool CanStore(EntryOperand operand, const char16_t* text) override {
-    asked.push_back(operand);
-    return std::u16string_view(text).find(u'\x01') == std::u16string_view::npos;
-  }
+  bool CanStore(EntryOperand, const char16_t*) override { return true; }
 
   uint32_t QueryEntrySize(uint32_t& size) override {
     m_log.push_back("QueryEntrySize " + std::to_string(size));
@@ -56,11 +49,10 @@ class FakePhonebook final : public Phonebook {
   }
   uint32_t ValidateEntryName(const char16_t* name) override {
     Log("ValidateEntryName", name);
-    return validateStatus;
+    return 0;
   }
   uint32_t SetEntryProperties(const char16_t* name, const void* block, uint32_t size) override {
     Log("SetEntryProperties", name, std::to_string(size).c_str());
-    recordBytes.assign(static_cast<const uint8_t*>(block), static_cast<const uint8_t*>(block) + size);
     std::memcpy(&record, block, size < sizeof record ? size : sizeof record);
     return setStatus;
   }

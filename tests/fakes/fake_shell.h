@@ -23,18 +23,14 @@ class FakeShell final : public ShellApi {
 
   std::string fault;
   std::vector<std::u16string> itemNames;
-  std::set<size_t> unreadableItems;  // positions in itemNames whose name cannot be read
   std::u16string desktopPath = u"/home/alice/Desktop", currentDirectory = u"/start";
 
-  int comDepth = 0, comInitializations = 0, liveObjects = 0;
-  int badReleases = 0, badFrees = 0;  // second releases; frees of blocks not ours or gone
+  int comDepth = 0, liveObjects = 0, badReleases = 0, badFrees = 0;  // bad: twice released; not ours or gone
   std::set<const void*> liveBlocks;
   std::vector<SavedLink> saved;
 
   // Objects live as long as the shell, so a second release is counted, not a crash.
-  struct Object {
-    virtual ~Object() = default;
-  };
+  struct Object { virtual ~Object() = default; };
   std::vector<std::unique_ptr<Object>> objects;
 
   static std::string FolderListBytes();  // what GetConnectionsFolderLocation returns
@@ -42,7 +38,7 @@ class FakeShell final : public ShellApi {
   void FreeBlock(void* block);
   ItemIdList* AllocateList(const std::string& bytes, size_t room = 0);
 
-  void InitializeCom() override { ++comDepth, ++comInitializations; }
+  void InitializeCom() override { ++comDepth; }
   void UninitializeCom() override { --comDepth; }
   ShellAllocator* GetAllocator() override;
   ItemIdList* GetConnectionsFolderLocation() override;
