@@ -62,6 +62,10 @@ check "rasreset with an absurd reported size" [ "$run_status" = 253 -o "$run_sta
 expect_run "ras with - as user" 0 "" tool ras Guest m 5559876 - ignored 33600
 check "empty credentials" test "$(section Guest "$credentials")" = $'UserName=\nPassword='
 
+rm -f "$log"
+expect_run "over-long modem" 252 $'Argument too long: modem\n' tool ras Long "$(printf '%0128d' 0)" 1 u p 9600
+check "over-long modem: refused before any call" test ! -s "$log"
+
 # A service whose record is too small for the fields set (Windows 2000's
 # record) gets the tool's own.
 rm -f "$log"
