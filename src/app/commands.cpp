@@ -1,6 +1,6 @@
 #include "app/commands.h"
 
-#include "dialup/phonebook_entry.h"
+#include "dialup/entry/phonebook_entry.h"
 #include "interrogation/query_run.h"
 #include "interrogation/serial_modem_line.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "dialup/environment.h"
+#include "dialup/entry/environment.h"
 #include "text/console.h"
 
 namespace halvorn::testing {

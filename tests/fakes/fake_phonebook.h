@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "dialup/phonebook.h"
+#include "dialup/entry/phonebook.h"
 #include "text/console.h"
 
 namespace halvorn::testing {

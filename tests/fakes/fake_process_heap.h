@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "dialup/process_heap.h"
+#include "dialup/entry/process_heap.h"
 
 namespace halvorn::testing {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "dialup/connection_item.h"
-#include "dialup/item_id_list.h"
+#include "dialup/shortcut/connection_item.h"
+#include "dialup/shortcut/item_id_list.h"
 
 namespace halvorn::testing {
 

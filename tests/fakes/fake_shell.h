@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "dialup/shell.h"
+#include "dialup/shortcut/shell.h"
 
 namespace halvorn::testing {
 

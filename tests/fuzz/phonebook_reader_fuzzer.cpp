@@ -7,7 +7,7 @@
 #include <fstream>
 #include <string>
 
-#include "dialup/phonebook_posix.h"
+#include "dialup/entry/phonebook_posix.h"
 #include "fuzz_input.h"
 #include "profile/file_encoding.h"
 #include "profile/ini_text.h"

@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
-#include "dialup/connection_item.h"
-#include "dialup/connection_shortcut.h"
+#include "dialup/shortcut/connection_item.h"
+#include "dialup/shortcut/connection_shortcut.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_shell.h"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "dialup/phonebook_entry.h"
+#include "dialup/entry/phonebook_entry.h"
 #include "fakes/fake_console.h"
 #include "fakes/fake_environment.h"
 #include "fakes/fake_phonebook.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <utility>
 
-#include "dialup/environment_posix.h"
-#include "dialup/phonebook_path.h"
-#include "dialup/phonebook_posix.h"
+#include "dialup/entry/environment_posix.h"
+#include "dialup/entry/phonebook_path.h"
+#include "dialup/entry/phonebook_posix.h"
 #include "fakes/fake_phonebook.h"
 #include "fakes/scratch_folder.h"
 #include "profile/ini_text.h"

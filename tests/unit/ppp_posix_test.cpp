@@ -6,10 +6,10 @@
 #include <string>
 #include <utility>
 
-#include "dialup/desktop_launcher_posix.h"
-#include "dialup/phonebook_posix.h"
-#include "dialup/ppp_peer_posix.h"
-#include "dialup/ppp_secrets_posix.h"
+#include "dialup/shortcut/desktop_launcher_posix.h"
+#include "dialup/entry/phonebook_posix.h"
+#include "dialup/pppd/ppp_peer_posix.h"
+#include "dialup/pppd/ppp_secrets_posix.h"
 #include "fakes/fake_phonebook.h"
 #include "fakes/scratch_folder.h"
 #include "text/code_page.h"

@@ -1,10 +1,10 @@
-#include "dialup/ppp_secrets_posix.h"
+#include "dialup/pppd/ppp_secrets_posix.h"
 
 #include <sys/stat.h>
 
 #include <cerrno>
 
-#include "dialup/ppp_peer_posix.h"
+#include "dialup/pppd/ppp_peer_posix.h"
 #include "profile/locked_file_posix.h"
 
 namespace halvorn {

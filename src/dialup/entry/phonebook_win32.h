@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialup/phonebook.h"
+#include "dialup/entry/phonebook.h"
 
 namespace halvorn {
 

@@ -1,4 +1,4 @@
-#include "dialup/connection_item.h"
+#include "dialup/shortcut/connection_item.h"
 
 #include <cstring>
 

@@ -1,8 +1,8 @@
-#include "dialup/connection_shortcut.h"
+#include "dialup/shortcut/connection_shortcut.h"
 
 #include <string_view>
 
-#include "dialup/item_id_list.h"
+#include "dialup/shortcut/item_id_list.h"
 #include "text/console.h"
 
 namespace halvorn {

@@ -1,11 +1,10 @@
 #pragma once
 
-#include "dialup/process_heap.h"
+#include "dialup/entry/process_heap.h"
 
 namespace halvorn {
 
-// GetProcessHeap, HeapAlloc with HEAP_ZERO_MEMORY, HeapFree.
-class Win32ProcessHeap final : public ProcessHeap {
+class PosixProcessHeap final : public ProcessHeap {
  public:
   void* AllocateZeroed(size_t bytes) override;
   void Free(void* block) override;

@@ -1,4 +1,4 @@
-#include "dialup/shell_win32.h"
+#include "dialup/shortcut/shell_win32.h"
 
 #include <windows.h>
 #include <objbase.h>

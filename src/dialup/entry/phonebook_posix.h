@@ -15,8 +15,8 @@
 
 #include <string>
 
-#include "dialup/phonebook.h"
-#include "dialup/ppp_peer_posix.h"
+#include "dialup/entry/phonebook.h"
+#include "dialup/pppd/ppp_peer_posix.h"
 
 namespace halvorn {
 

@@ -1,4 +1,4 @@
-#include "dialup/ppp_peer_posix.h"
+#include "dialup/pppd/ppp_peer_posix.h"
 
 #include <grp.h>
 #include <sys/stat.h>

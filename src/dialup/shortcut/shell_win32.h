@@ -2,7 +2,7 @@
 // shell link object.
 #pragma once
 
-#include "dialup/shell.h"
+#include "dialup/shortcut/shell.h"
 
 namespace halvorn {
 

@@ -1,4 +1,4 @@
-#include "dialup/phonebook_posix.h"
+#include "dialup/entry/phonebook_posix.h"
 
 #include <sys/stat.h>
 
@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "dialup/ppp_secrets_posix.h"
+#include "dialup/pppd/ppp_secrets_posix.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "profile/profile_writer_posix.h"

@@ -1,4 +1,4 @@
-#include "dialup/process_heap_win32.h"
+#include "dialup/entry/process_heap_win32.h"
 
 #include <windows.h>
 

@@ -1,3 +1,10 @@
+// Room dialup/entry: the Remote Access phonebook entry, on both platforms.
+// The `ras` and `rasreset` commands (this file), the phonebook service seam
+// (phonebook.h, with the published records of ras_records.h) and its
+// backends: rasapi32 on Windows, the tool's own phonebook file and credential
+// store on POSIX; and the services they lean on: the phonebook file's path,
+// environment expansion and the process heap.
+//
 // The dial-up commands: `ras` creates a phonebook entry with its credentials
 // and speed keys, `rasreset` reads an entry back.
 #pragma once

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "dialup/shell.h"
+#include "dialup/shortcut/shell.h"
 
 namespace halvorn {
 

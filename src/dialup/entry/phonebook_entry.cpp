@@ -1,13 +1,13 @@
-#include "dialup/phonebook_entry.h"
+#include "dialup/entry/phonebook_entry.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "dialup/connection_shortcut.h"
-#include "dialup/environment.h"
-#include "dialup/phonebook.h"
-#include "dialup/phonebook_path.h"
-#include "dialup/process_heap.h"
+#include "dialup/shortcut/connection_shortcut.h"
+#include "dialup/entry/environment.h"
+#include "dialup/entry/phonebook.h"
+#include "dialup/entry/phonebook_path.h"
+#include "dialup/entry/process_heap.h"
 #include "profile/profile_writer.h"
 #include "text/console.h"
 

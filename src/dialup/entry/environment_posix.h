@@ -1,6 +1,6 @@
 #pragma once
 
-#include "dialup/environment.h"
+#include "dialup/entry/environment.h"
 
 namespace halvorn {
 

@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <iterator>
 
-#include "dialup/environment_posix.h"
-#include "dialup/phonebook_path.h"
+#include "dialup/entry/environment_posix.h"
+#include "dialup/entry/phonebook_path.h"
 #include "text/console.h"
 
 namespace halvorn {

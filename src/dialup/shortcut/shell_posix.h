@@ -1,14 +1,20 @@
+// Why an item list on Linux at all: the shortcut sequence
+// (connection_shortcut.h) is one on both platforms, and it hands the link its
+// target as an item identifier list, as the Windows shell takes it. This
+// stand-in takes the same: it finds the connection by walking the folders'
+// items and reads the entry's name back out of the link's target list.
+//
 // The shell on POSIX, the project's own: a Network Connections folder that
 // lists the entries of the phonebook file in file order (items in the format
-// of dialup/connection_item.h), the user's desktop folder, and links to a
+// of shortcut/connection_item.h), the user's desktop folder, and links to a
 // connection saved as desktop launchers that dial it
-// (dialup/desktop_launcher_posix.h).
+// (shortcut/desktop_launcher_posix.h).
 #pragma once
 
 #include <string>
 
-#include "dialup/phonebook_path.h"
-#include "dialup/shell.h"
+#include "dialup/entry/phonebook_path.h"
+#include "dialup/shortcut/shell.h"
 
 namespace halvorn {
 

@@ -1,7 +1,13 @@
+// Room dialup/shortcut: the desktop shortcut to a connection. The shortcut
+// sequence (this file) walks the shell seam (shell.h, with the identifier
+// lists of item_id_list.h); Windows' shell backs it, and on POSIX a stand-in
+// shell whose connections are items of connection_item.h and whose saved link
+// is a desktop launcher (desktop_launcher_posix.h).
+//
 // Puts a shortcut to a dial-up connection on the desktop.
 #pragma once
 
-#include "dialup/shell.h"
+#include "dialup/shortcut/shell.h"
 
 namespace halvorn {
 

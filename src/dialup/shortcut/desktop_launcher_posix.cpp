@@ -1,4 +1,4 @@
-#include "dialup/desktop_launcher_posix.h"
+#include "dialup/shortcut/desktop_launcher_posix.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "dialup/ppp_peer_posix.h"
+#include "dialup/pppd/ppp_peer_posix.h"
 #include "profile/locked_file_posix.h"
 
 namespace halvorn {

@@ -1,4 +1,4 @@
-#include "dialup/phonebook_win32.h"
+#include "dialup/entry/phonebook_win32.h"
 
 #include <windows.h>
 #include <ras.h>

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "dialup/ras_records.h"
+#include "dialup/entry/ras_records.h"
 
 namespace halvorn {
 

@@ -1,4 +1,4 @@
-#include "dialup/shell_posix.h"
+#include "dialup/shortcut/shell_posix.h"
 
 #include <unistd.h>
 
@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "dialup/connection_item.h"
-#include "dialup/desktop_launcher_posix.h"
-#include "dialup/item_id_list.h"
+#include "dialup/shortcut/connection_item.h"
+#include "dialup/shortcut/desktop_launcher_posix.h"
+#include "dialup/shortcut/item_id_list.h"
 #include "profile/ini_text.h"
 #include "profile/profile_writer_posix.h"
 #include "text/code_page.h"

@@ -1,4 +1,4 @@
-#include "dialup/environment_win32.h"
+#include "dialup/entry/environment_win32.h"
 
 #include <windows.h>
 #include <shellapi.h>

@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "dialup/shell.h"
+#include "dialup/shortcut/shell.h"
 
 namespace halvorn {
 

@@ -1,4 +1,4 @@
-#include "dialup/process_heap_posix.h"
+#include "dialup/entry/process_heap_posix.h"
 
 #include <cstdlib>
 

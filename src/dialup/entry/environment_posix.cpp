@@ -1,4 +1,4 @@
-#include "dialup/environment_posix.h"
+#include "dialup/entry/environment_posix.h"
 
 #include <cerrno>
 #include <cstdlib>

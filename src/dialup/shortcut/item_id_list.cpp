@@ -1,4 +1,4 @@
-#include "dialup/item_id_list.h"
+#include "dialup/shortcut/item_id_list.h"
 
 #include <cstring>
 
