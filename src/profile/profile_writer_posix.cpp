@@ -6,7 +6,7 @@
 #include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "serial/comm_speed_linux.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 

@@ -1,7 +1,5 @@
 #include "text/console.h"
 
-#include "text/code_page.h"
-
 namespace halvorn {
 
 std::u16string FormatWide(std::u16string_view format, std::initializer_list<FormatArg> args) {
@@ -28,15 +26,6 @@ std::u16string FormatWide(std::u16string_view format, std::initializer_list<Form
     }
   }
   return out;
-}
-
-std::string EncodeUtf8(std::u16string_view text) {
-  if (text.empty()) return {};
-  Utf8CodePage utf8;
-  const int size = utf8.ToNarrow(0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-  std::string bytes(static_cast<size_t>(size), '\0');
-  utf8.ToNarrow(0, text.data(), static_cast<int>(text.size()), bytes.data(), size);
-  return bytes;
 }
 
 }  // namespace halvorn

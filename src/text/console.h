@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "text/utf8.h"
+
 namespace halvorn {
 
 class Console {
@@ -42,9 +44,6 @@ inline void PrintWide(Console& console, std::u16string_view format,
 }
 
 inline void PrintNarrow(Console& console, std::string_view text) { console.WriteNarrow(text); }
-
-// UTF-16 to UTF-8 for byte-oriented outputs; lone surrogates become U+FFFD.
-std::string EncodeUtf8(std::u16string_view text);
 
 // Writes everything to a file descriptor-like sink; used by the POSIX console
 // and by the Windows one when output is redirected.

@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "dialup/entry/environment.h"
-#include "text/console.h"
 
 namespace halvorn::testing {
 

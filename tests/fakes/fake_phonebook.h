@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "dialup/entry/phonebook.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn::testing {
 

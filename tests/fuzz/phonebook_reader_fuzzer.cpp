@@ -12,7 +12,7 @@
 #include "profile/file_encoding.h"
 #include "profile/ini_text.h"
 #include "text/code_page.h"
-#include "text/console.h"
+#include "text/utf8.h"
 #include "text/wide_string.h"
 
 using halvorn::fuzzing::Check;

@@ -12,7 +12,7 @@
 #include "fakes/scratch_folder.h"
 #include "profile/ini_text.h"
 #include "text/code_page.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 namespace {

@@ -10,7 +10,7 @@
 #include "profile/faithful_profile_writer.h"
 #include "profile/profile_writer_posix.h"
 #include "text/code_page.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 namespace {

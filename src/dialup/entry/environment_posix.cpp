@@ -4,21 +4,11 @@
 #include <cstdlib>
 #include <string>
 
-#include "text/code_page.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 
 namespace {
-
-std::u16string Widen(const std::string& bytes) {
-  if (bytes.empty()) return {};
-  Utf8CodePage utf8;
-  const int size = utf8.ToWide(0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-  std::u16string text(static_cast<size_t>(size), u'\0');
-  utf8.ToWide(0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-  return text;
-}
 
 // The value of a variable, or none when it is unset. A value that is not
 // valid UTF-8 names no path the tool could reach again: error is set.
@@ -38,7 +28,7 @@ bool LookUp(const std::u16string& name, std::u16string& value, uint32_t& error) 
   } else {
     bytes = raw;
   }
-  value = Widen(bytes);
+  value = DecodeUtf8(bytes);
   if (EncodeUtf8(value) != bytes) error = EILSEQ;
   return true;
 }

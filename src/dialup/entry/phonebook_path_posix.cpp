@@ -3,7 +3,7 @@
 
 #include "dialup/entry/environment_posix.h"
 #include "dialup/entry/phonebook_path.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 

@@ -9,12 +9,14 @@
 #include <optional>
 #include <string_view>
 
+#include "dialup/pppd/ppp_connection_posix.h"
 #include "dialup/pppd/ppp_secrets_posix.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "profile/profile_writer_posix.h"
+#include "text/ascii.h"
 #include "text/code_page.h"
-#include "text/console.h"
+#include "text/utf8.h"
 #include "text/wide_string.h"
 
 namespace halvorn {
@@ -47,9 +49,34 @@ int CreateFolders(const std::string& folder) {
   }
 }
 
-bool IsAsciiAlphaNumeric(char16_t unit) {
-  return (unit >= u'0' && unit <= u'9') || (unit >= u'A' && unit <= u'Z') ||
-         (unit >= u'a' && unit <= u'z');
+// The steps of the service that meet an errno value. Each reports it as the
+// service reports that step's failure.
+enum class ErrnoStep {
+  kRead,               // a missing file is a missing entry (623), else 621
+  kWrite,              // 624, whatever the reason, as for the phonebook
+  kCheckSecretStore,   // before writing: 5 when the caller may not write the
+                       // store; anything else is left for the write to meet
+  kCheckPppFiles,      // before writing: 5 for any reason pppd's files could not be written
+  kWriteSecretStore,   // 5 when the caller may not write the store, else 624
+};
+
+// The one mapping from an errno value to the RAS status the service returns.
+uint32_t RasStatusFromErrno(int error, ErrnoStep step) {
+  if (error == 0) return 0;
+  const bool refused = error == EACCES || error == EPERM;
+  switch (step) {
+    case ErrnoStep::kRead:
+      return error == ENOENT ? kErrorCannotFindPhonebookEntry : kErrorCannotOpenPhonebook;
+    case ErrnoStep::kWrite:
+      return kErrorCannotWritePhonebook;
+    case ErrnoStep::kCheckSecretStore:
+      return refused ? kErrorAccessDenied : 0;
+    case ErrnoStep::kCheckPppFiles:
+      return kErrorAccessDenied;
+    case ErrnoStep::kWriteSecretStore:
+      return refused ? kErrorAccessDenied : kErrorCannotWritePhonebook;
+  }
+  return kErrorCannotWritePhonebook;
 }
 
 bool HasUnpairedSurrogate(std::u16string_view text) {
@@ -137,7 +164,7 @@ PosixPhonebook::PosixPhonebook(std::string phonebookPath, std::string pppRoot)
       m_strCredentialsPath(m_strPhonebookPath.empty()
                                ? std::string()
                                : FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName),
-      m_ppp(std::move(pppRoot)) {}
+      m_strPppRoot(std::move(pppRoot)) {}
 
 uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
   const bool bigEnough = size >= kRasEntryRecordSize;
@@ -148,9 +175,9 @@ uint32_t PosixPhonebook::QueryEntrySize(uint32_t& size) {
 uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section,
                                    std::string& text) {
   if (m_strPhonebookPath.empty()) return kErrorCannotOpenPhonebook;
-  const int error = ReadProfileFile(m_strPhonebookPath, text);
-  if (error == ENOENT) return kErrorCannotFindPhonebookEntry;
-  if (error != 0) return kErrorCannotOpenPhonebook;
+  if (const uint32_t failure =
+          RasStatusFromErrno(ReadProfileFile(m_strPhonebookPath, text), ErrnoStep::kRead))
+    return failure;
   auto spelling = ini::SectionSpelling(text, name);
   if (!spelling) return kErrorCannotFindPhonebookEntry;
   section = std::move(*spelling);
@@ -162,17 +189,18 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   const std::string name = EncodeUtf8(entryName);
   // pppd refuses to call a name with "..", and never loses a peer it has.
   if (name.find("..") != std::string::npos) return kErrorInvalidName;
-  if (m_ppp.Taken(name)) return kErrorAlreadyExists;
+  const PppFolders ppp(m_strPppRoot);
+  if (ppp.Taken(name)) return kErrorAlreadyExists;
   std::string section, text;
   const uint32_t status = FindEntry(name, section, text);
   if (status == 0) return kErrorAlreadyExists;
   if (status != kErrorCannotFindPhonebookEntry) return status;
   // What the credentials step would refuse is refused now, before the entry
   // is written: a refused run leaves nothing behind for a retry to trip over.
-  const int credentialsError = CheckSecretStore(m_strCredentialsPath);
-  if (credentialsError == EACCES || credentialsError == EPERM) return kErrorAccessDenied;
-  if (m_ppp.Present() && m_ppp.CheckWritable() != 0) return kErrorAccessDenied;
-  return 0;
+  if (const uint32_t failure =
+          RasStatusFromErrno(CheckSecretStore(m_strCredentialsPath), ErrnoStep::kCheckSecretStore))
+    return failure;
+  return ppp.Present() ? RasStatusFromErrno(ppp.CheckWritable(), ErrnoStep::kCheckPppFiles) : 0;
 }
 
 uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const void* record,
@@ -194,8 +222,10 @@ uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const voi
     return kErrorInvalidParameter;  // chat could not dial it
 
   const std::string section = EncodeUtf8(entryName);
-  if (m_strPhonebookPath.empty() || CreateFolders(FolderOf(m_strPhonebookPath)) != 0)
-    return kErrorCannotWritePhonebook;
+  if (m_strPhonebookPath.empty()) return kErrorCannotWritePhonebook;
+  if (const uint32_t failure =
+          RasStatusFromErrno(CreateFolders(FolderOf(m_strPhonebookPath)), ErrnoStep::kWrite))
+    return failure;
   const int error = UpdateProfileFile(
       m_strPhonebookPath,
       [&](std::string& text) {
@@ -210,7 +240,7 @@ uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const voi
         return changed;
       },
       kPhonebookMode);
-  return error == 0 ? 0 : kErrorCannotWritePhonebook;
+  return RasStatusFromErrno(error, ErrnoStep::kWrite);
 }
 
 uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
@@ -236,43 +266,38 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
           changed |= ini::SetValue(text, section, "UserName", *userName);
         if (credentials.dwMask & kRascmPassword)
           changed |= ini::SetValue(text, section, "Password", *password);
-        if (credentials.dwMask & 0x4) changed |= ini::SetValue(text, section, "Domain", *domain);
+        if (credentials.dwMask & kRascmDomain) changed |= ini::SetValue(text, section, "Domain", *domain);
         return changed;
       },
       kCredentialsMode, FileSecrecy::kSecret);
-  if (error == EACCES || error == EPERM) return kErrorAccessDenied;
-  if (error != 0) return kErrorCannotWritePhonebook;
-  // pppd gets the texts themselves, not the file's quoted spelling of them.
-  return WritePppConnection(section, text, ini::UnquoteValue(*userName),
-                            ini::UnquoteValue(*password));
-}
+  if (const uint32_t failure = RasStatusFromErrno(error, ErrnoStep::kWriteSecretStore))
+    return failure;
 
-uint32_t PosixPhonebook::WritePppConnection(const std::string& section, const std::string& text,
-                                            const std::string& user,
-                                            const std::string& password) {
+  // pppd's files are written here, with the credentials, because only now
+  // are the entry, its speed keys (the speed writer has put them into the
+  // entry's section by then) and its credentials all known.
+  const PppFolders ppp(m_strPppRoot);
   // The ppp package brings the folders; without it the entry stays the
   // tool's own, and the run says so.
-  if (!m_ppp.Present()) {
+  if (!ppp.Present()) {
     m_bPppPeerSkipped = true;
     return 0;
   }
   const auto value = [&](const char* key) {
     return ini::UnquoteValue(ini::GetValue(text, section, key).value_or(""));
   };
+  // pppd gets the texts themselves, not the file's quoted spelling of them.
   const PppConnection connection{section, value("DeviceName"), value("PhoneNumber"),
-                                 value("PreferredBps"), user};
-  // The secret goes in first, so that pppd never finds a peer without it.
-  if (!user.empty()) {
-    for (const std::string& secrets : {m_ppp.PapSecretsPath(), m_ppp.ChapSecretsPath()})
-      if (StoreSecrets(secrets, user, section, password) != 0) return kErrorCannotWritePhonebook;
-  }
-  return WritePeerFiles(m_ppp, connection) == 0 ? 0 : kErrorCannotWritePhonebook;
+                                 value("PreferredBps"), ini::UnquoteValue(*userName)};
+  return RasStatusFromErrno(WritePppConnection(ppp, connection, ini::UnquoteValue(*password)),
+                            ErrnoStep::kWrite);
 }
 
 bool PosixPhonebook::CanStore(EntryOperand operand, const char16_t* text) {
   if (text == nullptr) return false;
   const std::u16string_view wide(text);
-  const size_t bytes = EncodeUtf8(wide).size();
+  const std::string utf8 = EncodeUtf8(wide);
+  const size_t bytes = utf8.size();
   // A malformed name is the name check's to refuse, with its own status; pppd
   // takes file names of at most 255 bytes.
   if (operand == EntryOperand::Connection) return bytes <= kMaxPppBytes;
@@ -282,8 +307,7 @@ bool PosixPhonebook::CanStore(EntryOperand operand, const char16_t* text) {
     case EntryOperand::User:
       return bytes <= kMaxPppBytes;
     case EntryOperand::Password:
-      // pppd would read a secret that starts with "@" as a file name.
-      return bytes <= kMaxPppBytes && wide.substr(0, 1) != u"@";
+      return bytes <= kMaxPppBytes && PppTakesSecret(utf8);
     default:
       return true;
   }

@@ -7,16 +7,14 @@
 // exactly. Every change is a locked, atomic read-modify-write that leaves other
 // sections and keys as they were.
 //
-// Each entry is also made dialable by pppd: storing its credentials writes
-// the peer file, the chat script and the secrets lines under the PPP
-// configuration root (/etc), from the entry and the speed keys, which the
-// speed writer has put into the entry's section by then.
+// Each entry is also made dialable by pppd (dialup/pppd): storing its
+// credentials writes the peer file, the chat script and the secrets lines
+// under the PPP configuration root (/etc).
 #pragma once
 
 #include <string>
 
 #include "dialup/entry/phonebook.h"
-#include "dialup/pppd/ppp_peer_posix.h"
 
 namespace halvorn {
 
@@ -56,13 +54,10 @@ class PosixPhonebook final : public Phonebook {
   // 0 with the phonebook text and the entry's section name as the file spells
   // it, or the service's error code.
   uint32_t FindEntry(const std::string& name, std::string& section, std::string& text);
-  // Writes what pppd needs to dial the entry in section of the phonebook text.
-  uint32_t WritePppConnection(const std::string& section, const std::string& text,
-                              const std::string& user, const std::string& password);
 
   std::string m_strPhonebookPath;
   std::string m_strCredentialsPath;
-  PppFolders m_ppp;
+  std::string m_strPppRoot;
   bool m_bPppPeerSkipped = false;
 };
 

@@ -69,7 +69,7 @@ static_assert(RASEO_IpHeaderCompression == kRaseoIpHeaderCompression &&
               RASEO2_SecureClientForMSNet == kRaseo2SecureClientForMSNet &&
               RASNP_Ip == kRasnpIp && RASFP_Ppp == kRasfpPpp && RASET_Phone == kRasetPhone &&
               ET_Optional == kEtOptional && RASCM_UserName == kRascmUserName &&
-              RASCM_Password == kRascmPassword);
+              RASCM_Password == kRascmPassword && RASCM_Domain == kRascmDomain);
 static_assert(ERROR_BUFFER_TOO_SMALL == kErrorBufferTooSmall &&
               ERROR_CANNOT_OPEN_PHONEBOOK == kErrorCannotOpenPhonebook &&
               ERROR_CANNOT_FIND_PHONEBOOK_ENTRY == kErrorCannotFindPhonebookEntry &&

@@ -110,5 +110,6 @@ inline constexpr uint32_t kRasetPhone = 1;
 inline constexpr uint32_t kEtOptional = 3;
 inline constexpr uint32_t kRascmUserName = 0x1;
 inline constexpr uint32_t kRascmPassword = 0x2;
+inline constexpr uint32_t kRascmDomain = 0x4;
 
 }  // namespace halvorn

@@ -9,7 +9,6 @@
 
 #include "profile/locked_file_posix.h"
 #include "serial/comm_posix.h"
-#include "text/console.h"
 #include "text/wide_string.h"
 
 namespace halvorn {

@@ -1,6 +1,3 @@
-// Room dialup/pppd: what makes an entry dialable on Linux by pppd: the peer
-// file and chat script (this file) and the secrets lines (ppp_secrets_posix.h).
-//
 // The dial-up connection as Linux's pppd dials it: a peer file that
 // `pppd call NAME` (or `pon NAME`) reads, and the chat script it runs to make
 // the modem dial. Both live in the folders the ppp package provides, under a

@@ -15,11 +15,12 @@ constexpr mode_t kSecretsMode = 0600;
 
 }  // namespace
 
+bool PppTakesSecret(std::string_view password) { return password.substr(0, 1) != "@"; }
+
 std::string SecretsEntry(std::string_view user, std::string_view connection,
                          std::string_view password) {
   const auto client = PppQuoted(user), server = PppQuoted(connection), secret = PppQuoted(password);
-  // pppd reads a secret that starts with "@" as the name of a file.
-  if (!client || !server || !secret || password.substr(0, 1) == "@") return {};
+  if (!client || !server || !secret || !PppTakesSecret(password)) return {};
   return PppMarkerLine(connection) + *client + " " + *server + " " + *secret + "\n";
 }
 

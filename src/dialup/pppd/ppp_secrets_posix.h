@@ -8,6 +8,10 @@
 
 namespace halvorn {
 
+// Whether pppd takes password as the secret itself: it reads a secret that
+// starts with "@" as the name of a file.
+bool PppTakesSecret(std::string_view password);
+
 // The marker line and the secrets line of a connection; empty when a text
 // cannot be written as a word of the file.
 std::string SecretsEntry(std::string_view user, std::string_view connection,

@@ -12,6 +12,7 @@
 
 #include "dialup/pppd/ppp_peer_posix.h"
 #include "profile/locked_file_posix.h"
+#include "text/ascii.h"
 
 namespace halvorn {
 
@@ -22,10 +23,6 @@ constexpr char kPon[] = "/usr/bin/pon";
 constexpr char kPoff[] = "/usr/bin/poff";
 constexpr char kPppd[] = "/usr/sbin/pppd";
 constexpr size_t kMaxUserDirsBytes = 65536;
-
-bool IsAsciiAlphaNumeric(char c) {
-  return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 // Whether `poff NAME` finds the connection: it echoes the name unquoted into
 // an awk pattern, so only characters that mean nothing there, and single

@@ -15,8 +15,7 @@
 #include "dialup/shortcut/item_id_list.h"
 #include "profile/ini_text.h"
 #include "profile/profile_writer_posix.h"
-#include "text/code_page.h"
-#include "text/console.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 
@@ -32,18 +31,6 @@ ItemIdList* CopyList(const std::string& bytes) {
 bool SameList(const ItemIdList* list, const std::string& bytes) {
   return list != nullptr && IdListSize(list) == bytes.size() &&
          std::memcmp(list, bytes.data(), bytes.size()) == 0;
-}
-
-std::u16string DecodeUtf8(const std::string& text) {
-  if (text.empty()) return {};
-  Utf8CodePage utf8;
-  const int length = static_cast<int>(text.size());
-  std::u16string wide(static_cast<size_t>(utf8.ToWide(kThreadAnsiCodePage, text.data(), length,
-                                                      nullptr, 0)),
-                      u'\0');
-  utf8.ToWide(kThreadAnsiCodePage, text.data(), length, wide.data(),
-              static_cast<int>(wide.size()));
-  return wide;
 }
 
 class PosixAllocator final : public ShellAllocator {
