@@ -1,12 +1,10 @@
-// The project's own phonebook service and environment expansion on POSIX.
+// The project's own phonebook service on POSIX.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <utility>
 
-#include "dialup/entry/environment_posix.h"
-#include "dialup/entry/phonebook_path.h"
 #include "dialup/entry/phonebook_posix.h"
 #include "fakes/fake_phonebook.h"
 #include "fakes/scratch_folder.h"
@@ -83,29 +81,6 @@ TEST_F(PosixPhonebookTest, UnreadableOrUnwritablePhonebook) {
   chmod(scratch.Path().c_str(), 0500);
   EXPECT_EQ(Add(u"Other"), kErrorCannotWritePhonebook);
   chmod(scratch.Path().c_str(), 0700);
-}
-
-std::string Expand(const char16_t* text, uint32_t* error = nullptr) {
-  std::u16string buffer(260, u'\0');
-  std::u16string(text).copy(buffer.data(), 259);
-  const uint32_t status = PosixEnvironment().ExpandInPlace(buffer.data(), 260);
-  if (error != nullptr) *error = status;
-  return EncodeUtf8(buffer.c_str());
-}
-
-// A backslash and bytes that are not UTF-8 in ALLUSERSPROFILE, and the speed
-// keys landing in the phonebook, are checked through the real binary
-// (tests/e2e/hostile_files.sh). Each test runs in a process of its own.
-TEST(PosixEnvironmentTest, PhonebookNameExpandsToThePhonebookPath) {
-  ::unsetenv("ALLUSERSPROFILE");
-  EXPECT_EQ(Expand(kPhonebookFileName),
-            "/var/lib/halvorn/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk");
-  // A folder too long gives no phonebook at all.
-  ::setenv("ALLUSERSPROFILE", ("/" + std::string(200, 'x')).c_str(), 1);
-  uint32_t error = 0;
-  Expand(kPhonebookFileName, &error);
-  EXPECT_NE(error, 0u);
-  EXPECT_EQ(PosixPhonebookPath(), "");
 }
 
 }  // namespace

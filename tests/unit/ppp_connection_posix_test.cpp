@@ -1,12 +1,11 @@
-// pppd's files for a connection (peer file, chat script, secrets) and the
-// desktop launcher that dials it, where the end-to-end tests do not reach.
+// pppd's files for a connection (peer file, chat script, secrets), where the
+// end-to-end tests do not reach.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <string>
 #include <utility>
 
-#include "dialup/shortcut/desktop_launcher_posix.h"
 #include "dialup/entry/phonebook_posix.h"
 #include "dialup/pppd/ppp_peer_posix.h"
 #include "dialup/pppd/ppp_secrets_posix.h"
@@ -47,18 +46,6 @@ TEST(PppSecrets, EntryReplacesOnlyItsOwnEarlierLines) {
   EXPECT_EQ(text, "# client server secret\n\"bob\" Office x\n# halvorn: Home\n\"h\" \"Home\" \"2\"\n"
                   "* * pw\n# halvorn: Office\n\"alice\" \"Office\" \"new\"\n");
   EXPECT_FALSE(PutSecretsEntry(text, "Office", SecretsEntry("alice", "Office", "new")));
-}
-
-// desktop-file-validate, the Exec lines of hostile names and the desktop of
-// user-dirs.dirs are checked through the real binary (tests/e2e/shortcut.sh).
-TEST(Launcher, WhatTheEndToEndTestDoesNotReach) {
-  EXPECT_FALSE(PonTakes("-x"));
-  const std::string blanks = LauncherText("My $1");
-  EXPECT_NE(blanks.find("\nExec=/usr/sbin/pppd call \"My \\\\$1\"\nTryExec=/usr/sbin/pppd\n"), std::string::npos);
-  EXPECT_NE(blanks.find("\nExec=/usr/bin/poff\n"), std::string::npos) << "poff cannot match a $";
-  EXPECT_EQ(UserDirsDesktop("  XDG_DESKTOP_DIR=\"/srv/d \\\"q\\\"\"", "/home/a"), "/srv/d \"q\"");
-  for (const char* none : {"XDG_DESKTOP_DIR=\"rel\"", "XDG_DESKTOP_DIR=\"$HOMEX/d\"", "XDG_DESKTOP_DIR=\"$HOME/open"})
-    EXPECT_EQ(UserDirsDesktop(none, "/home/a"), std::nullopt) << none;
 }
 
 // Modes, secrets, refusals and a missing ppp package are checked with the real

@@ -1,0 +1,28 @@
+// The desktop launcher that dials a connection, where the end-to-end tests do
+// not reach.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "dialup/shortcut/desktop_launcher_posix.h"
+
+namespace halvorn {
+namespace {
+
+// desktop-file-validate, the Exec lines of hostile names and the desktop of
+// user-dirs.dirs are checked through the real binary (tests/e2e/shortcut.sh).
+TEST(Launcher, NamesPonOrPoffCannotTakeDialThroughPppdAndHangUpWithPlainPoff) {
+  EXPECT_FALSE(PonTakes("-x"));
+  const std::string blanks = LauncherText("My $1");
+  EXPECT_NE(blanks.find("\nExec=/usr/sbin/pppd call \"My \\\\$1\"\nTryExec=/usr/sbin/pppd\n"), std::string::npos);
+  EXPECT_NE(blanks.find("\nExec=/usr/bin/poff\n"), std::string::npos) << "poff cannot match a $";
+}
+
+TEST(Launcher, UserDirsDesktopIsAQuotedAbsoluteOrHomePath) {
+  EXPECT_EQ(UserDirsDesktop("  XDG_DESKTOP_DIR=\"/srv/d \\\"q\\\"\"", "/home/a"), "/srv/d \"q\"");
+  for (const char* none : {"XDG_DESKTOP_DIR=\"rel\"", "XDG_DESKTOP_DIR=\"$HOMEX/d\"", "XDG_DESKTOP_DIR=\"$HOME/open"})
+    EXPECT_EQ(UserDirsDesktop(none, "/home/a"), std::nullopt) << none;
+}
+
+}  // namespace
+}  // namespace halvorn
