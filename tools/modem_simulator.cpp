@@ -104,23 +104,23 @@ class CLog {
  public:
   bool Open(const std::string& strPath) {
     if (strPath.empty()) return true;
-    m_fd = open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    return m_fd >= 0;
+    m_fdLog = open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
+    return m_fdLog >= 0;
   }
   ~CLog() {
-    if (m_fd >= 0) close(m_fd);
+    if (m_fdLog >= 0) close(m_fdLog);
   }
   // One write per line, so a reader never sees half a line.
   void Write(const std::string& strLine) {
-    if (m_fd < 0) return;
+    if (m_fdLog < 0) return;
     std::string strOut = strLine + "\n";
-    if (write(m_fd, strOut.data(), strOut.size()) < 0) {
+    if (write(m_fdLog, strOut.data(), strOut.size()) < 0) {
       // A log that cannot be written must not stop the modem.
     }
   }
 
  private:
-  int m_fd = -1;
+  int m_fdLog = -1;
 };
 
 struct SPendingOutput {
@@ -131,7 +131,7 @@ struct SPendingOutput {
 
 class CModemSimulator {
  public:
-  CModemSimulator(SOptions options, CLog& log) : m_options(std::move(options)), m_log(log) {
+  CModemSimulator(SOptions options, CLog& log) : m_options(std::move(options)), m_rLog(log) {
     for (const auto& info : m_options.m_vecInfo) m_modem.SetInfoText(info.first, info.second);
     const std::string& strDial = m_options.m_strDial;
     m_modem.SetDialResult(strDial == "busy"          ? EResult::Busy
@@ -178,7 +178,7 @@ class CModemSimulator {
 
   void Run(const sigset_t& setWaitMask) {
     m_nStartMs = NowMs();
-    m_log.Write("start t=0 pty=" + m_strSlavePath + (m_fdWatch < 0 ? " held=untracked" : ""));
+    m_rLog.Write("start t=0 pty=" + m_strSlavePath + (m_fdWatch < 0 ? " held=untracked" : ""));
     while (!g_nStopSignal && !m_bVanished) {
       pollfd arrFds[2] = {{m_fdMaster, POLLIN, 0}, {m_fdWatch, POLLIN, 0}};
       if (m_bOutputBlocked) arrFds[0].events |= POLLOUT;
@@ -194,7 +194,7 @@ class CModemSimulator {
       SplitLines(NowMs());
       WriteDueOutput(NowMs());
     }
-    if (!m_bVanished) m_log.Write("stop t=" + std::to_string(Elapsed()) + " signal=" + std::to_string(g_nStopSignal));
+    if (!m_bVanished) m_rLog.Write("stop t=" + std::to_string(Elapsed()) + " signal=" + std::to_string(g_nStopSignal));
   }
 
  private:
@@ -229,10 +229,10 @@ class CModemSimulator {
         const auto* pEvent = reinterpret_cast<const inotify_event*>(arrBuffer + nOffset);
         if (pEvent->mask & IN_OPEN) {
           m_bHeld = true;
-          m_log.Write("open t=" + std::to_string(Elapsed()));
+          m_rLog.Write("open t=" + std::to_string(Elapsed()));
         } else if (pEvent->mask & IN_CLOSE) {
           m_bHeld = IsHeldElsewhere(m_strSlavePath);
-          m_log.Write("close t=" + std::to_string(Elapsed()) + " held=" + (m_bHeld ? "yes" : "no"));
+          m_rLog.Write("close t=" + std::to_string(Elapsed()) + " held=" + (m_bHeld ? "yes" : "no"));
           if (!m_bHeld) {
             DiscardSlaveInput(m_fdSlave);
             ClearExclusive(m_fdSlave);
@@ -251,7 +251,7 @@ class CModemSimulator {
       size_t nEnd = m_strInput.find(m_modem.GetLineEnd());
       if (nEnd == std::string::npos) {
         if (m_strInput.size() > kMaxLine) {
-          m_log.Write("overflow t=" + std::to_string(Elapsed()) + " rx=\"" + CEscape(m_strInput) + "\"");
+          m_rLog.Write("overflow t=" + std::to_string(Elapsed()) + " rx=\"" + CEscape(m_strInput) + "\"");
           m_strInput.clear();
         }
         m_nLineFeedDeadline = 0;
@@ -338,7 +338,7 @@ class CModemSimulator {
               " rx=\"" + CEscape(strLine) + "\" tx=\"" + CEscape(strEcho + strAnswer) + "\"";
     if (actions.m_nLateMs > 0) strLog += " delay=" + std::to_string(actions.m_nLateMs);
     if (!strDialled.empty()) strLog += " dial=\"" + CEscape(strDialled) + "\"";
-    m_log.Write(strLog + " act=" + strWhat);
+    m_rLog.Write(strLog + " act=" + strWhat);
 
     if (actions.m_bVanish) {
       Vanish();
@@ -387,7 +387,7 @@ class CModemSimulator {
     while (!m_deqOutput.empty() && m_deqOutput.front().m_nDueMs <= nNow) {
       SPendingOutput& output = m_deqOutput.front();
       if (!m_bHeld) {
-        m_log.Write("drop t=" + std::to_string(Elapsed()) + " seq=" + std::to_string(output.m_nSeq) + " tx=\"" +
+        m_rLog.Write("drop t=" + std::to_string(Elapsed()) + " seq=" + std::to_string(output.m_nSeq) + " tx=\"" +
                     CEscape(output.m_strBytes) + "\" why=port-closed");
         m_deqOutput.pop_front();
         continue;
@@ -409,7 +409,7 @@ class CModemSimulator {
   // Hangs up: the slave disappears with the master, so the user's current
   // transfer fails and its next open finds no device.
   void Vanish() {
-    m_log.Write("vanish t=" + std::to_string(Elapsed()) + " seq=" + std::to_string(m_nSeq));
+    m_rLog.Write("vanish t=" + std::to_string(Elapsed()) + " seq=" + std::to_string(m_nSeq));
     CloseLine();
     m_bVanished = true;
   }
@@ -422,7 +422,7 @@ class CModemSimulator {
   }
 
   SOptions m_options;
-  CLog& m_log;
+  CLog& m_rLog;
   CHayesModem m_modem;
   std::string m_strSlavePath;
   int m_fdMaster = -1;

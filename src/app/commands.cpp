@@ -8,8 +8,8 @@ namespace halvorn {
 
 int32_t HalvornCommands::Query(const WideString& port, const WideString& commandList,
                                const WideString& reportFile) {
-  SerialModemLine line(m_services.comm);
-  QueryServices query{line, m_services.profileWriter, m_services.console};
+  SerialModemLine line(m_rServices.comm);
+  QueryServices query{line, m_rServices.profileWriter, m_rServices.console};
   return RunQuery(query, port, commandList, reportFile);
 }
 
@@ -17,15 +17,15 @@ int32_t HalvornCommands::Ras(const WideString& connection, const WideString& mod
                              const WideString& phoneNumber, const WideString& user,
                              const WideString& password, const WideString& baudRate,
                              bool wantShortcut) {
-  ShellShortcutMaker shortcut(m_services.shell, m_services.console);
-  DialupServices dialup{m_services.console,     m_services.phonebook, m_services.environment,
-                        m_services.processHeap, m_services.profileWriter, shortcut};
+  ShellShortcutMaker shortcut(m_rServices.shell, m_rServices.console);
+  DialupServices dialup{m_rServices.console,     m_rServices.phonebook, m_rServices.environment,
+                        m_rServices.processHeap, m_rServices.profileWriter, shortcut};
   return CreatePhonebookEntry(dialup, connection, modem, phoneNumber, user, password, baudRate,
                               wantShortcut);
 }
 
 int32_t HalvornCommands::RasReset(const WideString& connection) {
-  return ReadPhonebookEntry(m_services.phonebook, m_services.processHeap, connection);
+  return ReadPhonebookEntry(m_rServices.phonebook, m_rServices.processHeap, connection);
 }
 
 }  // namespace halvorn

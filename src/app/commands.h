@@ -8,7 +8,7 @@ namespace halvorn {
 
 class HalvornCommands final : public Commands {
  public:
-  explicit HalvornCommands(Services& services) : m_services(services) {}
+  explicit HalvornCommands(Services& services) : m_rServices(services) {}
 
   int32_t Query(const WideString& port, const WideString& commandList,
                 const WideString& reportFile) override;
@@ -18,7 +18,7 @@ class HalvornCommands final : public Commands {
   int32_t RasReset(const WideString& connection) override;
 
  private:
-  Services& m_services;
+  Services& m_rServices;
 };
 
 }  // namespace halvorn

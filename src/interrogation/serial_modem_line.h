@@ -10,16 +10,16 @@ namespace halvorn {
 
 class SerialModemLine final : public ModemLine {
  public:
-  explicit SerialModemLine(CommApi& comm) : m_comm(comm) {}
+  explicit SerialModemLine(CommApi& comm) : m_rComm(comm) {}
 
   void Exchange(const char* command, const WideString& devicePath, uint32_t speed,
                 char* reply) override {
-    SendATCommand(m_comm, command, devicePath, speed, reply);
+    SendATCommand(m_rComm, command, devicePath, speed, reply);
   }
-  void Pause(uint32_t milliseconds) override { m_comm.Sleep(milliseconds); }
+  void Pause(uint32_t milliseconds) override { m_rComm.Sleep(milliseconds); }
 
  private:
-  CommApi& m_comm;
+  CommApi& m_rComm;
 };
 
 }  // namespace halvorn

@@ -41,11 +41,11 @@ bool FaithfulProfileWriter::WriteString(const char16_t* section, const char16_t*
   std::u16string flatValue(value);
   for (char16_t& unit : flatValue)
     if (unit == u'\r' || unit == u'\n') unit = u' ';
-  return m_inner.WriteString(section, key, flatValue.c_str(), fileName);
+  return m_rInner.WriteString(section, key, flatValue.c_str(), fileName);
 }
 
 uint32_t FaithfulProfileWriter::LastError() {
-  return m_bRefused ? kErrorInvalidParameter : m_inner.LastError();
+  return m_bRefused ? kErrorInvalidParameter : m_rInner.LastError();
 }
 
 }  // namespace halvorn

@@ -12,7 +12,7 @@ namespace halvorn {
 
 class FaithfulProfileWriter final : public ProfileWriter {
  public:
-  explicit FaithfulProfileWriter(ProfileWriter& inner) : m_inner(inner) {}
+  explicit FaithfulProfileWriter(ProfileWriter& inner) : m_rInner(inner) {}
 
   // Refused with ERROR_INVALID_PARAMETER (87): a key that is empty or only
   // blanks, a key that starts with ";" or "[" (after its blanks) or holds "=",
@@ -24,7 +24,7 @@ class FaithfulProfileWriter final : public ProfileWriter {
   static bool CanStore(const char16_t* section, const char16_t* key);
 
  private:
-  ProfileWriter& m_inner;
+  ProfileWriter& m_rInner;
   bool m_bRefused = false;
 };
 

@@ -47,21 +47,21 @@ struct Line {
 class LineReader {
  public:
   explicit LineReader(std::string_view text)
-      : m_text(text), m_next(text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
+      : m_strText(text), m_nNext(text.starts_with(kUtf8Bom) ? kUtf8Bom.size() : 0) {}
 
   bool Next(Line& line) {
-    if (m_next >= m_text.size()) return false;
-    const size_t begin = m_next;
-    const size_t lf = m_text.find('\n', begin);
+    if (m_nNext >= m_strText.size()) return false;
+    const size_t begin = m_nNext;
+    const size_t lf = m_strText.find('\n', begin);
     line = Line{};
     line.contentBegin = begin;
-    line.end = (lf == kNone) ? m_text.size() : lf + 1;
-    line.contentEnd = (lf == kNone) ? m_text.size() : lf;
+    line.end = (lf == kNone) ? m_strText.size() : lf + 1;
+    line.contentEnd = (lf == kNone) ? m_strText.size() : lf;
     // A CR right before the LF (or ending the text) belongs to the line end.
-    if (line.contentEnd > begin && m_text[line.contentEnd - 1] == '\r') --line.contentEnd;
-    m_next = line.end;
+    if (line.contentEnd > begin && m_strText[line.contentEnd - 1] == '\r') --line.contentEnd;
+    m_nNext = line.end;
 
-    const std::string_view content = m_text.substr(begin, line.contentEnd - begin);
+    const std::string_view content = m_strText.substr(begin, line.contentEnd - begin);
     const std::string_view trimmed = TrimBlanks(content);
     line.blank = trimmed.empty();
     if (trimmed.starts_with('[')) {
@@ -81,8 +81,8 @@ class LineReader {
   }
 
  private:
-  std::string_view m_text;
-  size_t m_next;
+  std::string_view m_strText;
+  size_t m_nNext;
 };
 
 // Finds the first header naming the section; reader stands after it.

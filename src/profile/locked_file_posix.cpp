@@ -32,31 +32,31 @@ constexpr int kLockWaitMs = 10000;
 // Closes a descriptor on every way out.
 class FileDescriptor {
  public:
-  explicit FileDescriptor(int fd = -1) : m_fd(fd) {}
+  explicit FileDescriptor(int fd = -1) : m_fdFile(fd) {}
   FileDescriptor(const FileDescriptor&) = delete;
   FileDescriptor& operator=(const FileDescriptor&) = delete;
   ~FileDescriptor() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_fdFile >= 0) ::close(m_fdFile);
   }
-  int Get() const { return m_fd; }
+  int Get() const { return m_fdFile; }
   void Reset(int fd) {
-    if (m_fd >= 0) ::close(m_fd);
-    m_fd = fd;
+    if (m_fdFile >= 0) ::close(m_fdFile);
+    m_fdFile = fd;
   }
   int Release() {
-    int fd = m_fd;
-    m_fd = -1;
+    int fd = m_fdFile;
+    m_fdFile = -1;
     return fd;
   }
   // Closes now, reporting the error that a deferred close would swallow.
   int Close() {
-    int fd = m_fd;
-    m_fd = -1;
+    int fd = m_fdFile;
+    m_fdFile = -1;
     return (::close(fd) == 0) ? 0 : errno;
   }
 
  private:
-  int m_fd;
+  int m_fdFile;
 };
 
 int OpenAt(int folder, const char* name, int flags, mode_t mode = 0) {

@@ -105,8 +105,8 @@ std::string PosixComm::DeviceFileFor(const char16_t* path) {
 }
 
 PosixComm::PortState* PosixComm::FindPort(CommHandle comm) {
-  const auto found = m_ports.find(comm);
-  return found == m_ports.end() ? nullptr : &found->second;
+  const auto found = m_mapPorts.find(comm);
+  return found == m_mapPorts.end() ? nullptr : &found->second;
 }
 
 CommHandle PosixComm::OpenComm(const char16_t* path) {
@@ -128,7 +128,7 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
   tcflush(fd, TCIFLUSH);
 
   const CommHandle handle = static_cast<CommHandle>(fd);
-  PortState& state = m_ports[handle];
+  PortState& state = m_mapPorts[handle];
   state = PortState{};
   state.dcb.fBinary = 1;
   state.dcb.fTXContinueOnXoff = 1;
@@ -140,7 +140,7 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
 CommHandle PosixComm::CreateManualResetEvent() {
   // Nothing waits on the event; a token that CloseHandle knows is enough.
   const CommHandle token = m_hNextEvent++;
-  m_events.insert(token);
+  m_setEvents.insert(token);
   return token;
 }
 
@@ -341,8 +341,8 @@ bool PosixComm::FlushFileBuffers(CommHandle comm) {
 }
 
 bool PosixComm::CloseHandle(CommHandle handle) {
-  if (m_events.erase(handle) != 0) return true;
-  if (m_ports.erase(handle) == 0) return Fail(EBADF);
+  if (m_setEvents.erase(handle) != 0) return true;
+  if (m_mapPorts.erase(handle) == 0) return Fail(EBADF);
   const int fd = Descriptor(handle);
   // Output that a modem held back with XOFF would make close() wait for the
   // driver's closing time; a Windows handle drops it too.

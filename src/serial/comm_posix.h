@@ -45,8 +45,8 @@ class PosixComm : public CommApi {
 
   PortState* FindPort(CommHandle comm);
 
-  std::map<CommHandle, PortState> m_ports;
-  std::set<CommHandle> m_events;
+  std::map<CommHandle, PortState> m_mapPorts;
+  std::set<CommHandle> m_setEvents;
   CommHandle m_hNextEvent = 0x40000000;  // above any descriptor number
 };
 

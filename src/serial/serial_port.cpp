@@ -35,27 +35,27 @@ CSerialPort::CSerialPort(CommApi& comm)
       m_hEvent(kNullCommHandle),
       m_hKernel32(comm.GetKernel32Module()),
       m_lpfnCancelIo(m_hKernel32 != 0 ? comm.GetCancelIoEntry(m_hKernel32) : 0),
-      m_comm(comm) {}
+      m_rComm(comm) {}
 
 CSerialPort::~CSerialPort() { Close(); }
 
 void CSerialPort::Open(const char16_t* portName, uint32_t speed) {
   if (m_hComm != kInvalidCommHandle) Close();
 
-  m_hComm = m_comm.OpenComm(portName);
-  if (m_hComm == kInvalidCommHandle) ThrowSerialException(m_comm, m_comm.GetLastError());
+  m_hComm = m_rComm.OpenComm(portName);
+  if (m_hComm == kInvalidCommHandle) ThrowSerialException(m_rComm, m_rComm.GetLastError());
 
-  m_hEvent = m_comm.CreateManualResetEvent();
+  m_hEvent = m_rComm.CreateManualResetEvent();
   if (m_hEvent == kNullCommHandle) {
     // Read the code before closing, so the close cannot overwrite it.
-    const uint32_t error = m_comm.GetLastError();
+    const uint32_t error = m_rComm.GetLastError();
     Close();
-    ThrowSerialException(m_comm, error);
+    ThrowSerialException(m_rComm, error);
   }
 
   Dcb dcb;
   dcb.DCBlength = kDcbLength;
-  if (!m_comm.GetCommState(m_hComm, dcb)) ThrowSerialException(m_comm, m_comm.GetLastError());
+  if (!m_rComm.GetCommState(m_hComm, dcb)) ThrowSerialException(m_rComm, m_rComm.GetLastError());
 
   // Only these fields change; everything else stays as the driver had it.
   dcb.BaudRate = speed;
@@ -72,15 +72,15 @@ void CSerialPort::Open(const char16_t* portName, uint32_t speed) {
   dcb.StopBits = kOneStopBit;
   dcb.XonChar = 0x11;
   dcb.XoffChar = 0x13;
-  if (!m_comm.SetCommState(m_hComm, dcb)) ThrowSerialException(m_comm, m_comm.GetLastError());
+  if (!m_rComm.SetCommState(m_hComm, dcb)) ThrowSerialException(m_rComm, m_rComm.GetLastError());
 }
 
 void CSerialPort::Close() {
   if (m_hComm == kInvalidCommHandle) return;
-  m_comm.CloseHandle(m_hComm);
+  m_rComm.CloseHandle(m_hComm);
   m_hComm = kInvalidCommHandle;
   if (m_hEvent != kNullCommHandle) {
-    m_comm.CloseHandle(m_hEvent);
+    m_rComm.CloseHandle(m_hEvent);
     m_hEvent = kNullCommHandle;
   }
 }

@@ -68,7 +68,7 @@ class CSerialPort {
   uintptr_t m_lpfnCancelIo;
 
  private:
-  CommApi& m_comm;
+  CommApi& m_rComm;
 };
 
 }  // namespace halvorn

@@ -21,17 +21,17 @@ class Console {
 // One argument of a wide format: a signed decimal (%d) or a wide text (%s).
 class FormatArg {
  public:
-  FormatArg(int32_t number) : m_isNumber(true), m_number(number) {}  // NOLINT
-  FormatArg(const char16_t* text) : m_text(text) {}                 // NOLINT
+  FormatArg(int32_t number) : m_bIsNumber(true), m_nNumber(number) {}  // NOLINT
+  FormatArg(const char16_t* text) : m_pszText(text) {}                 // NOLINT
 
-  bool IsNumber() const { return m_isNumber; }
-  int32_t Number() const { return m_number; }
-  const char16_t* Text() const { return m_text; }
+  bool IsNumber() const { return m_bIsNumber; }
+  int32_t Number() const { return m_nNumber; }
+  const char16_t* Text() const { return m_pszText; }
 
  private:
-  bool m_isNumber = false;
-  int32_t m_number = 0;
-  const char16_t* m_text = nullptr;
+  bool m_bIsNumber = false;
+  int32_t m_nNumber = 0;
+  const char16_t* m_pszText = nullptr;
 };
 
 // The printf subset the tool's messages use: %d, %s and %%. A missing or

@@ -8,13 +8,13 @@ namespace halvorn {
 
 class PosixConsole final : public Utf8Console {
  public:
-  explicit PosixConsole(int fd = 1) : m_fd(fd) {}
+  explicit PosixConsole(int fd = 1) : m_fdOutput(fd) {}
 
  protected:
   void WriteBytes(std::string_view bytes) override;
 
  private:
-  int m_fd;
+  int m_fdOutput;
 };
 
 }  // namespace halvorn

@@ -33,12 +33,12 @@ NarrowCopy::NarrowCopy(const char16_t* source, uint32_t codePage) {
 
 void NarrowCopy::Reserve(size_t capacity) {
   if (capacity <= kInlineCapacity) {
-    m_heap.reset();
-    m_pText = m_inline;
+    m_pHeap.reset();
+    m_pText = m_szInline;
     return;
   }
-  m_heap = std::make_unique<char[]>(capacity);  // value-initialised: zero-filled
-  m_pText = m_heap.get();
+  m_pHeap = std::make_unique<char[]>(capacity);  // value-initialised: zero-filled
+  m_pText = m_pHeap.get();
 }
 
 }  // namespace halvorn

@@ -19,15 +19,15 @@ class NarrowCopy {
 
   // Null when the source was missing.
   const char* Get() const { return m_pText; }
-  bool UsesHeap() const { return m_heap != nullptr; }
+  bool UsesHeap() const { return m_pHeap != nullptr; }
 
  private:
   // Points m_pText at storage of the given size: inline when it fits, else
   // zero-filled heap storage, releasing a heap block that is no longer needed.
   void Reserve(size_t capacity);
 
-  char m_inline[kInlineCapacity] = {};
-  std::unique_ptr<char[]> m_heap;
+  char m_szInline[kInlineCapacity] = {};
+  std::unique_ptr<char[]> m_pHeap;
   char* m_pText = nullptr;
 };
 

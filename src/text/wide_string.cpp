@@ -22,37 +22,37 @@ uint32_t HResultFromWin32(uint32_t error) {
   return static_cast<int32_t>(error) > 0 ? (0x80070000u | (error & 0xFFFFu)) : error;
 }
 
-WideString::WideString(const char16_t* text) : m_units(ViewOf(text)) {}
+WideString::WideString(const char16_t* text) : m_strUnits(ViewOf(text)) {}
 
 WideString::WideString(const char* narrow) { AssignNarrow(narrow); }
 
-WideString::WideString(std::u16string_view text) : m_units(text) {}
+WideString::WideString(std::u16string_view text) : m_strUnits(text) {}
 
 WideString& WideString::Append(const char16_t* text) {
   const std::u16string_view tail = ViewOf(text);
   if (tail.empty()) return *this;
-  if (tail.size() > static_cast<size_t>(kMaxLength) - m_units.size())
+  if (tail.size() > static_cast<size_t>(kMaxLength) - m_strUnits.size())
     throw std::invalid_argument("string too long");
-  m_units.append(tail);
+  m_strUnits.append(tail);
   return *this;
 }
 
 WideString& WideString::AssignNarrow(const char* narrow) {
   if (narrow == nullptr) {
-    m_units.clear();
+    m_strUnits.clear();
     return *this;
   }
   CodePage& codePage = ActiveCodePage();
   const int needed = codePage.ToWide(kThreadAnsiCodePage, narrow, -1, nullptr, 0) - 1;
   if (needed < 1) {
-    m_units.clear();
+    m_strUnits.clear();
     return *this;
   }
   std::u16string converted(static_cast<size_t>(needed) + 1, u'\0');
   const int written =
       codePage.ToWide(kThreadAnsiCodePage, narrow, -1, converted.data(), needed + 1);
   converted.resize(written > 0 ? std::min(static_cast<size_t>(written - 1), converted.size()) : 0);
-  m_units = std::move(converted);
+  m_strUnits = std::move(converted);
   return *this;
 }
 
@@ -62,35 +62,35 @@ int32_t WideString::Replace(const char16_t* oldText, const char16_t* newText) {
   if (from.empty()) return 0;
 
   int32_t count = 0;
-  for (size_t at = m_units.find(from); at != std::u16string::npos;
-       at = m_units.find(from, at + from.size()))
+  for (size_t at = m_strUnits.find(from); at != std::u16string::npos;
+       at = m_strUnits.find(from, at + from.size()))
     ++count;
   if (count == 0) return 0;
 
-  const int64_t newLength = static_cast<int64_t>(m_units.size()) +
+  const int64_t newLength = static_cast<int64_t>(m_strUnits.size()) +
                             (static_cast<int64_t>(to.size()) - static_cast<int64_t>(from.size())) * count;
   if (newLength > kMaxLength) throw std::invalid_argument("string too long");
 
   std::u16string result;
   result.reserve(static_cast<size_t>(newLength));
   size_t copiedUpTo = 0;
-  for (size_t at = m_units.find(from); at != std::u16string::npos;
-       at = m_units.find(from, copiedUpTo)) {
-    result.append(m_units, copiedUpTo, at - copiedUpTo);
+  for (size_t at = m_strUnits.find(from); at != std::u16string::npos;
+       at = m_strUnits.find(from, copiedUpTo)) {
+    result.append(m_strUnits, copiedUpTo, at - copiedUpTo);
     result.append(to);
     copiedUpTo = at + from.size();
   }
-  result.append(m_units, copiedUpTo);
-  m_units = std::move(result);
+  result.append(m_strUnits, copiedUpTo);
+  m_strUnits = std::move(result);
   return count;
 }
 
 WideString& WideString::TrimRight(const char16_t* set) {
   const std::u16string_view members = ViewOf(set);
   if (members.empty()) return *this;
-  size_t end = m_units.size();
-  while (end > 0 && InSet(members, m_units[end - 1])) --end;
-  m_units.erase(end);
+  size_t end = m_strUnits.size();
+  while (end > 0 && InSet(members, m_strUnits[end - 1])) --end;
+  m_strUnits.erase(end);
   return *this;
 }
 
@@ -98,13 +98,13 @@ WideString& WideString::TrimLeft(const char16_t* set) {
   const std::u16string_view members = ViewOf(set);
   if (members.empty()) return *this;
   size_t begin = 0;
-  while (begin < m_units.size() && InSet(members, m_units[begin])) ++begin;
-  m_units.erase(0, begin);
+  while (begin < m_strUnits.size() && InSet(members, m_strUnits[begin])) ++begin;
+  m_strUnits.erase(0, begin);
   return *this;
 }
 
 WideString& WideString::MakeUpper() {
-  for (char16_t& unit : m_units)
+  for (char16_t& unit : m_strUnits)
     if (unit >= u'a' && unit <= u'z') unit = static_cast<char16_t>(unit - 32);
   return *this;
 }
@@ -115,12 +115,12 @@ WideString WideString::Tokenize(const char16_t* delimiters, int32_t& position) c
   const int32_t length = GetLength();
   if (position < length) {
     int32_t start = position;
-    while (start < length && InSet(set, m_units[static_cast<size_t>(start)])) ++start;
+    while (start < length && InSet(set, m_strUnits[static_cast<size_t>(start)])) ++start;
     if (start < length) {
       int32_t end = start;
-      while (end < length && !InSet(set, m_units[static_cast<size_t>(end)])) ++end;
+      while (end < length && !InSet(set, m_strUnits[static_cast<size_t>(end)])) ++end;
       position = end + 1;
-      return WideString(std::u16string_view(m_units).substr(static_cast<size_t>(start),
+      return WideString(std::u16string_view(m_strUnits).substr(static_cast<size_t>(start),
                                                             static_cast<size_t>(end - start)));
     }
   }
@@ -129,7 +129,7 @@ WideString WideString::Tokenize(const char16_t* delimiters, int32_t& position) c
 }
 
 bool WideString::Equals(const char* literal) const {
-  return WideString(literal).m_units == m_units;
+  return WideString(literal).m_strUnits == m_strUnits;
 }
 
 }  // namespace halvorn

@@ -44,15 +44,15 @@ class WideString {
   WideString Tokenize(const char16_t* delimiters, int32_t& position) const;
   bool Equals(const char* literal) const;
 
-  const char16_t* c_str() const { return m_units.c_str(); }
-  int32_t GetLength() const { return static_cast<int32_t>(m_units.size()); }
-  bool IsEmpty() const { return m_units.empty(); }
-  std::u16string_view View() const { return m_units; }
+  const char16_t* c_str() const { return m_strUnits.c_str(); }
+  int32_t GetLength() const { return static_cast<int32_t>(m_strUnits.size()); }
+  bool IsEmpty() const { return m_strUnits.empty(); }
+  std::u16string_view View() const { return m_strUnits; }
 
-  friend bool operator==(const WideString& a, const WideString& b) { return a.m_units == b.m_units; }
+  friend bool operator==(const WideString& a, const WideString& b) { return a.m_strUnits == b.m_strUnits; }
 
  private:
-  std::u16string m_units;
+  std::u16string m_strUnits;
 };
 
 }  // namespace halvorn

@@ -28,16 +28,16 @@ constexpr int32_t kMaxPasswordChars = 256;
 // Frees a record block on every way out.
 class HeapBlock {
  public:
-  HeapBlock(ProcessHeap& heap, size_t bytes) : m_heap(heap), m_pBlock(heap.AllocateZeroed(bytes)) {}
+  HeapBlock(ProcessHeap& heap, size_t bytes) : m_rHeap(heap), m_pBlock(heap.AllocateZeroed(bytes)) {}
   ~HeapBlock() {
-    if (m_pBlock != nullptr) m_heap.Free(m_pBlock);
+    if (m_pBlock != nullptr) m_rHeap.Free(m_pBlock);
   }
   HeapBlock(const HeapBlock&) = delete;
   HeapBlock& operator=(const HeapBlock&) = delete;
   void* Get() const { return m_pBlock; }
 
  private:
-  ProcessHeap& m_heap;
+  ProcessHeap& m_rHeap;
   void* m_pBlock;
 };
 
@@ -139,7 +139,7 @@ uint32_t StoreCredentials(Phonebook& phonebook, const WideString& connection,
 }  // namespace
 
 void ShellShortcutMaker::CreateShortcut(const char16_t* linkFileName, const char16_t* entryName) {
-  CreateConnectionShortcut(m_shell, m_console, linkFileName, entryName);
+  CreateConnectionShortcut(m_rShell, m_rConsole, linkFileName, entryName);
 }
 
 int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connection,

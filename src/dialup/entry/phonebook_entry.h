@@ -40,12 +40,12 @@ class ShortcutMaker {
 // The shortcut through the shell (CreateConnectionShortcut).
 class ShellShortcutMaker final : public ShortcutMaker {
  public:
-  ShellShortcutMaker(ShellApi& shell, Console& console) : m_shell(shell), m_console(console) {}
+  ShellShortcutMaker(ShellApi& shell, Console& console) : m_rShell(shell), m_rConsole(console) {}
   void CreateShortcut(const char16_t* linkFileName, const char16_t* entryName) override;
 
  private:
-  ShellApi& m_shell;
-  Console& m_console;
+  ShellApi& m_rShell;
+  Console& m_rConsole;
 };
 
 struct DialupServices {

@@ -14,13 +14,13 @@ constexpr std::string_view kShortcutError = "Shortcut creation error!\n";
 // COM stays open for the whole operation, whatever way it ends.
 class ComScope {
  public:
-  explicit ComScope(ShellApi& shell) : m_shell(shell) { m_shell.InitializeCom(); }
-  ~ComScope() { m_shell.UninitializeCom(); }
+  explicit ComScope(ShellApi& shell) : m_rShell(shell) { m_rShell.InitializeCom(); }
+  ~ComScope() { m_rShell.UninitializeCom(); }
   ComScope(const ComScope&) = delete;
   ComScope& operator=(const ComScope&) = delete;
 
  private:
-  ShellApi& m_shell;
+  ShellApi& m_rShell;
 };
 
 // What the operation holds; given back in one place, in a fixed order, on

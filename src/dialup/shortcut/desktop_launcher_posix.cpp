@@ -77,10 +77,10 @@ class InvokingUserScope {
   InvokingUserScope() {
     const passwd* user = SudoUser();
     if (user == nullptr) return;
-    m_savedGroups.resize(static_cast<size_t>(std::max(getgroups(0, nullptr), 0)));
-    m_savedGroups.resize(static_cast<size_t>(
-        std::max(getgroups(static_cast<int>(m_savedGroups.size()), m_savedGroups.data()), 0)));
-    m_savedGid = getegid();
+    m_vecSavedGroups.resize(static_cast<size_t>(std::max(getgroups(0, nullptr), 0)));
+    m_vecSavedGroups.resize(static_cast<size_t>(
+        std::max(getgroups(static_cast<int>(m_vecSavedGroups.size()), m_vecSavedGroups.data()), 0)));
+    m_nSavedGid = getegid();
     int count = 64;
     std::vector<gid_t> groups(static_cast<size_t>(count));
     if (getgrouplist(user->pw_name, user->pw_gid, groups.data(), &count) < 0) {
@@ -94,8 +94,8 @@ class InvokingUserScope {
   }
   ~InvokingUserScope() {
     if (!m_bSwitched) return;
-    if (seteuid(0) != 0 || setegid(m_savedGid) != 0 ||
-        setgroups(m_savedGroups.size(), m_savedGroups.data()) != 0)
+    if (seteuid(0) != 0 || setegid(m_nSavedGid) != 0 ||
+        setgroups(m_vecSavedGroups.size(), m_vecSavedGroups.data()) != 0)
       std::abort();  // never go on with a half-restored identity
   }
   InvokingUserScope(const InvokingUserScope&) = delete;
@@ -107,8 +107,8 @@ class InvokingUserScope {
  private:
   bool m_bSwitched = false;
   bool m_bOk = true;
-  gid_t m_savedGid = 0;
-  std::vector<gid_t> m_savedGroups;
+  gid_t m_nSavedGid = 0;
+  std::vector<gid_t> m_vecSavedGroups;
 };
 
 // Whether path is a launcher this tool wrote, for any connection: a regular

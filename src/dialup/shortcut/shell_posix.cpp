@@ -42,13 +42,13 @@ class PosixAllocator final : public ShellAllocator {
 
 class PhonebookEnumerator final : public ItemEnumerator {
  public:
-  explicit PhonebookEnumerator(std::vector<std::string> names) : m_names(std::move(names)) {}
+  explicit PhonebookEnumerator(std::vector<std::string> names) : m_vecNames(std::move(names)) {}
 
   bool Next(ItemIdList*& item) override {
     item = nullptr;
-    while (m_nNext < m_names.size()) {
+    while (m_nNext < m_vecNames.size()) {
       // A section name too long for an item is no connection the shell can show.
-      const auto bytes = ConnectionItemList(DecodeUtf8(m_names[m_nNext++]));
+      const auto bytes = ConnectionItemList(DecodeUtf8(m_vecNames[m_nNext++]));
       if (!bytes) continue;
       item = CopyList(*bytes);
       return item != nullptr;
@@ -58,7 +58,7 @@ class PhonebookEnumerator final : public ItemEnumerator {
   void Release() override { delete this; }
 
  private:
-  std::vector<std::string> m_names;
+  std::vector<std::string> m_vecNames;
   size_t m_nNext = 0;
 };
 
@@ -114,7 +114,7 @@ class PosixShellLink final : public ShellLink, public PersistFile {
   bool SetIdList(const ItemIdList* target) override {
     const uint32_t size = IdListSize(target);
     if (size == 0) return false;
-    m_target.assign(reinterpret_cast<const char*>(target), size);
+    m_strTarget.assign(reinterpret_cast<const char*>(target), size);
     return true;
   }
   // A launcher has no hot key and opens no window of its own.
@@ -135,7 +135,7 @@ class PosixShellLink final : public ShellLink, public PersistFile {
     if (launcherName.size() > 4 && launcherName.compare(launcherName.size() - 4, 4, ".lnk") == 0)
       launcherName.resize(launcherName.size() - 4);
     if (!SaveLauncher(launcherName + ".desktop", EncodeUtf8(*entryName))) return false;
-    if (remember) m_fileName = fileName;
+    if (remember) m_strFileName = fileName;
     return true;
   }
 
@@ -148,14 +148,14 @@ class PosixShellLink final : public ShellLink, public PersistFile {
   std::optional<std::u16string> TargetEntryName() const {
     const std::string folder = ConnectionsFolderList();
     const size_t folderItems = folder.size() - 2;  // without its terminator
-    if (m_target.size() <= folderItems || m_target.compare(0, folderItems, folder, 0, folderItems) != 0)
+    if (m_strTarget.size() <= folderItems || m_strTarget.compare(0, folderItems, folder, 0, folderItems) != 0)
       return std::nullopt;
-    return ConnectionItemName(reinterpret_cast<const ItemIdList*>(m_target.data() + folderItems));
+    return ConnectionItemName(reinterpret_cast<const ItemIdList*>(m_strTarget.data() + folderItems));
   }
 
   int m_nReferences = 1;
-  std::string m_target;
-  std::u16string m_fileName;
+  std::string m_strTarget;
+  std::u16string m_strFileName;
 };
 
 }  // namespace
