@@ -20,7 +20,10 @@
 int main(int argc, char** argv) {
   using namespace halvorn;
   static Utf8CodePage codePage;
-  InstallCodePage(&codePage);
+  // A modem's bytes that are no UTF-8 keep the value the Windows build gives
+  // them; arguments and files stay strict.
+  static Utf8CodePage replyCodePage(InvalidUtf8::kCodePage1252);
+  InstallCodePage(&codePage, &replyCodePage);
   PosixConsole console;
   PosixRuntime runtime;
   // Lives for the whole run: a serial exception refers to it until released.

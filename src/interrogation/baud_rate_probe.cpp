@@ -1,6 +1,7 @@
 #include "interrogation/baud_rate_probe.h"
 
 #include "interrogation/modem_line.h"
+#include "text/code_page.h"
 #include "text/console.h"
 
 namespace halvorn {
@@ -27,7 +28,7 @@ ProbeResult ProbeBaudRate(QueryServices& services, QueryRun& run) {
   do {
     const uint32_t speed = BaudRates[result.speedIndex];
     services.line.Exchange(kProbeCommand, run.devicePath, speed, run.reply);
-    reply.AssignNarrow(run.reply);
+    reply.AssignNarrow(run.reply, ReplyCodePage());
     NormalizeProbeReply(reply);
     PrintWide(services.console, u"\n%d\tAT Command: ```%s```\nAT Reply: ```%s```",
               {static_cast<int32_t>(speed), kProbeCommandWide, ShownOnConsole(reply).c_str()});

@@ -26,7 +26,7 @@ void QueryCommandList(QueryServices& services, QueryRun& run, uint32_t speed) {
   while (!command.IsEmpty()) {
     const NarrowCopy narrowCommand(command.c_str(), kThreadAnsiCodePage);
     services.line.Exchange(narrowCommand.Get(), run.devicePath, speed, run.reply);
-    reply.AssignNarrow(run.reply);
+    reply.AssignNarrow(run.reply, ReplyCodePage());
     NormalizeCommandReply(reply);
     PrintWide(services.console, u"\nAT Command: %s\nAT Reply: %s",
               {command.c_str(), ShownOnConsole(reply).c_str()});

@@ -6,6 +6,7 @@ namespace halvorn {
 
 namespace {
 CodePage* g_activeCodePage = nullptr;
+CodePage* g_replyCodePage = nullptr;
 }
 
 CodePage& ActiveCodePage() {
@@ -13,6 +14,13 @@ CodePage& ActiveCodePage() {
   return *g_activeCodePage;
 }
 
-void InstallCodePage(CodePage* codePage) { g_activeCodePage = codePage; }
+CodePage& ReplyCodePage() {
+  return g_replyCodePage != nullptr ? *g_replyCodePage : ActiveCodePage();
+}
+
+void InstallCodePage(CodePage* codePage, CodePage* replyCodePage) {
+  g_activeCodePage = codePage;
+  g_replyCodePage = replyCodePage;
+}
 
 }  // namespace halvorn

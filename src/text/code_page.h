@@ -27,14 +27,27 @@ class CodePage {
 };
 
 // The conversions every string operation uses; the entry point installs the
-// platform's before anything else runs.
+// platform's before anything else runs. Modem replies may have conversions of
+// their own (replyCodePage); without them they use the same.
 CodePage& ActiveCodePage();
-void InstallCodePage(CodePage* codePage);
+CodePage& ReplyCodePage();
+void InstallCodePage(CodePage* codePage, CodePage* replyCodePage = nullptr);
+
+// What UTF-8 widening makes of a byte that is no part of a valid sequence.
+enum class InvalidUtf8 {
+  kReplacementCharacter,  // U+FFFD
+  // The character code page 1252 has for the byte (0xA9 gives U+00A9), and
+  // U+0080 + n for the five bytes it leaves undefined, as Windows widens them:
+  // text from a device that speaks the Windows code page keeps its value.
+  kCodePage1252,
+};
 
 // UTF-8 stands in for the thread's ANSI code page on POSIX: invalid bytes widen
-// to U+FFFD, lone surrogates narrow to the encoding of U+FFFD.
+// as invalid says, lone surrogates narrow to the encoding of U+FFFD.
 class Utf8CodePage final : public CodePage {
  public:
+  explicit Utf8CodePage(InvalidUtf8 invalid = InvalidUtf8::kReplacementCharacter)
+      : m_eInvalid(invalid) {}
   int ToWide(uint32_t codePage, const char* source, int sourceLength, char16_t* target,
              int targetCapacity) override;
   int ToNarrow(uint32_t codePage, const char16_t* source, int sourceLength, char* target,
@@ -42,6 +55,7 @@ class Utf8CodePage final : public CodePage {
   uint32_t LastError() override { return m_dwLastError; }
 
  private:
+  InvalidUtf8 m_eInvalid;
   uint32_t m_dwLastError = 0;
 };
 

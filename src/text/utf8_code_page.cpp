@@ -9,6 +9,17 @@ namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
 
+// Code page 1252's characters for 0x80 to 0x9F; the bytes it leaves undefined
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the C1 controls of the same value.
+constexpr char16_t kCodePage1252High[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+char32_t FromCodePage1252(unsigned char byte) {
+  return byte >= 0x80 && byte <= 0x9F ? kCodePage1252High[byte - 0x80] : byte;
+}
+
 // Decodes one code point at source[i]; malformed or truncated sequences,
 // overlongs, surrogates and values past U+10FFFF take one byte and give U+FFFD.
 char32_t DecodeUtf8(const unsigned char* source, int length, int& i) {
@@ -114,7 +125,12 @@ int Utf8CodePage::ToWide(uint32_t, const char* source, int sourceLength, char16_
   converted.reserve(static_cast<size_t>(length));
   char16_t units[2];
   for (int i = 0; i < length;) {
-    const int count = AppendUtf16(DecodeUtf8(bytes, length, i), units);
+    const int start = i;
+    char32_t value = DecodeUtf8(bytes, length, i);
+    // A U+FFFD spelled out in the text takes three bytes; a stand-in takes one.
+    if (value == kReplacement && i == start + 1 && m_eInvalid == InvalidUtf8::kCodePage1252)
+      value = FromCodePage1252(bytes[start]);
+    const int count = AppendUtf16(value, units);
     converted.append(units, static_cast<size_t>(count));
   }
   return Deliver(converted, target, targetCapacity, m_dwLastError);

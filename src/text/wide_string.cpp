@@ -38,11 +38,14 @@ WideString& WideString::Append(const char16_t* text) {
 }
 
 WideString& WideString::AssignNarrow(const char* narrow) {
+  return AssignNarrow(narrow, ActiveCodePage());
+}
+
+WideString& WideString::AssignNarrow(const char* narrow, CodePage& codePage) {
   if (narrow == nullptr) {
     m_strUnits.clear();
     return *this;
   }
-  CodePage& codePage = ActiveCodePage();
   const int needed = codePage.ToWide(kThreadAnsiCodePage, narrow, -1, nullptr, 0) - 1;
   if (needed < 1) {
     m_strUnits.clear();

@@ -11,6 +11,8 @@
 
 namespace halvorn {
 
+class CodePage;
+
 // A failed platform conversion, carrying its error in HRESULT form.
 class TextConversionError : public std::runtime_error {
  public:
@@ -36,6 +38,8 @@ class WideString {
 
   WideString& Append(const char16_t* text);
   WideString& AssignNarrow(const char* narrow);
+  // The same with the given conversions (a modem reply: ReplyCodePage()).
+  WideString& AssignNarrow(const char* narrow, CodePage& codePage);
   int32_t Replace(const char16_t* oldText, const char16_t* newText);
   WideString& TrimRight(const char16_t* set);
   WideString& TrimLeft(const char16_t* set);
