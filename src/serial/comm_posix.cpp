@@ -15,7 +15,6 @@
 #include <optional>
 #include <string_view>
 
-#include "serial/comm_speed_linux.h"
 #include "text/utf8.h"
 
 namespace halvorn {
@@ -115,9 +114,16 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
   if (fd < 0) return kInvalidCommHandle;
 
   // Unshared as on Windows: a port that another run or a locking program
-  // holds fails here (EWOULDBLOCK), one in exclusive tty mode already at open (EBUSY).
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-      (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL)) {
+  // holds fails here (EWOULDBLOCK), one in exclusive tty mode already at open
+  // (EBUSY). The kernel lets root open such a port all the same, so ask
+  // before touching it: pppd sets that mode on a connection that is up, and
+  // a change of speed or a stray AT command would break it.
+  int exclusive = 0;
+  SavedLineSettings found;
+  if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) errno = EBUSY;
+  if (exclusive != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+      (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) ||
+      !SaveLineSettings(fd, found)) {
     const int error = errno;
     close(fd);
     errno = error;
@@ -134,6 +140,7 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
   state.dcb.fTXContinueOnXoff = 1;
   state.dcb.XonLim = 2048;
   state.dcb.XoffLim = 512;
+  state.found = found;
   return handle;
 }
 
@@ -342,11 +349,19 @@ bool PosixComm::FlushFileBuffers(CommHandle comm) {
 
 bool PosixComm::CloseHandle(CommHandle handle) {
   if (m_setEvents.erase(handle) != 0) return true;
-  if (m_mapPorts.erase(handle) == 0) return Fail(EBADF);
+  const auto port = m_mapPorts.find(handle);
+  if (port == m_mapPorts.end()) return Fail(EBADF);
+  const SavedLineSettings found = port->second.found;
+  m_mapPorts.erase(port);
   const int fd = Descriptor(handle);
   // Output that a modem held back with XOFF would make close() wait for the
   // driver's closing time; a Windows handle drops it too.
   tcflush(fd, TCOFLUSH);
+  // The modem hangs up: DTR drops now, whether or not the settings the port
+  // goes back to drop it at the close (HUPCL). Then the port gets back the
+  // settings it was found with, as terminal programs expect to find them.
+  ApplyDtr(fd, kDtrControlDisable);
+  RestoreLineSettings(fd, found);
   ioctl(fd, TIOCNXCL);
   return close(fd) == 0;
 }

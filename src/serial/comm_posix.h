@@ -1,6 +1,8 @@
 // The serial calls on POSIX termios. A port is opened exclusively (flock and
-// TIOCEXCL), in raw 8-bit mode, with the speed set through termios2 where the
-// C library has no constant for it. Error codes are errno values.
+// TIOCEXCL; one that another program holds in exclusive mode is refused, also
+// to root), in raw 8-bit mode, with the speed set through termios2 where the
+// C library has no constant for it, and closed with the settings it was found
+// with. Error codes are errno values.
 #pragma once
 
 #include <map>
@@ -8,6 +10,7 @@
 #include <string>
 
 #include "serial/comm.h"
+#include "serial/comm_speed_linux.h"
 
 namespace halvorn {
 
@@ -41,6 +44,7 @@ class PosixComm : public CommApi {
   struct PortState {
     Dcb dcb;
     CommTimeouts timeouts;
+    SavedLineSettings found;  // the line's settings before the open
   };
 
   PortState* FindPort(CommHandle comm);

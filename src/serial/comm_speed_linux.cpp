@@ -43,4 +43,14 @@ bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed) {
   return true;
 }
 
+static_assert(sizeof(termios2) <= sizeof(SavedLineSettings::record));
+
+bool SaveLineSettings(int fd, SavedLineSettings& saved) {
+  return ioctl(fd, TCGETS2, reinterpret_cast<struct termios2*>(saved.record)) == 0;
+}
+
+bool RestoreLineSettings(int fd, const SavedLineSettings& saved) {
+  return ioctl(fd, TCSETS2, reinterpret_cast<const struct termios2*>(saved.record)) == 0;
+}
+
 }  // namespace halvorn

@@ -13,4 +13,14 @@ bool SetTermios2Speed(int fd, uint32_t speed);
 // TCGETS2: the speeds the driver holds; errno on failure.
 bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed);
 
+// A line's whole termios2 record, speeds in bits per second included, kept
+// to be put back as it was.
+struct SavedLineSettings {
+  alignas(8) unsigned char record[64] = {};
+};
+// TCGETS2 into saved; errno on failure.
+bool SaveLineSettings(int fd, SavedLineSettings& saved);
+// TCSETS2 from saved; errno on failure.
+bool RestoreLineSettings(int fd, const SavedLineSettings& saved);
+
 }  // namespace halvorn

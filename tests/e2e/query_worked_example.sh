@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # halvorn query against the modem simulator: the transcript byte for byte, the
-# report file and the bytes on the wire, and a modem found at 14400 (a second
-# run into the same report: tests/wine/query_worked_example.sh).
+# report file and the bytes on the wire, the port's settings as they were
+# before the run, and a modem found at 14400 (a second run into the same
+# report: tests/wine/query_worked_example.sh).
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -10,6 +11,8 @@ enter_scratch
 # Silent at 9600, answering at 115200 only.
 simulator_start --speeds 115200 --profile E0
 port=$SIMULATOR_PTY
+stty -F "$port" 2400 -ixon icrnl -opost -hupcl
+settings=$(stty -g -F "$port")
 
 transcript=$'\n9600\tAT Command: ```ATQ0V1E0```\nAT Reply: ``````'
 transcript+=$'\n115200\tAT Command: ```ATQ0V1E0```\nAT Reply: ```OK```'
@@ -20,6 +23,7 @@ check "report holds the four lines" \
   test "$(cat report.ini)" = "$(printf '[%s]\r\nAT=OK\r\nATI0=56000  OK\r\nAT_FCLASS__=0,1,8  OK\r\n' "$port")"
 check "the wire carried the probe and the commands at their speeds" \
   test "$(simulator_exchanges)" = "$(printf '%s\n' '9600 ATQ0V1E0\r\n' '115200 ATQ0V1E0\r\n' '115200 ATI0\r\n' '115200 AT+FCLASS=?\r\n')"
+check "the port has the settings it was found with" test "$(stty -g -F "$port")" = "$settings"
 simulator_stop
 
 # A modem that answers only at 14400, a speed termios has no constant for.
