@@ -111,6 +111,8 @@ class CommApi {
   // The platform's code for a transfer that ran out of time.
   virtual uint32_t TimeoutError() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
+  // GetTickCount: milliseconds on a clock that only goes forward (it wraps).
+  virtual uint32_t GetTickCount() = 0;
   // FormatMessageW(FROM_SYSTEM | IGNORE_INSERTS, system default language):
   // false when the system has no text for the code.
   virtual bool FormatErrorMessage(uint32_t error, std::u16string& text) = 0;

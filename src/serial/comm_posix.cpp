@@ -377,6 +377,12 @@ void PosixComm::Sleep(uint32_t milliseconds) {
   }
 }
 
+uint32_t PosixComm::GetTickCount() {
+  const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+      Clock::now().time_since_epoch());
+  return static_cast<uint32_t>(now.count());
+}
+
 bool PosixComm::FormatErrorMessage(uint32_t error, std::u16string& text) {
   // strerror's texts (plain ASCII), without the "Unknown error" stand-in for
   // codes it does not know.

@@ -31,6 +31,7 @@ class PosixComm : public CommApi {
   uint32_t GetLastError() override;
   uint32_t TimeoutError() override;
   void Sleep(uint32_t milliseconds) override;
+  uint32_t GetTickCount() override;
   bool FormatErrorMessage(uint32_t error, std::u16string& text) override;
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }

@@ -122,6 +122,8 @@ uint32_t Win32Comm::TimeoutError() { return ERROR_TIMEOUT; }
 
 void Win32Comm::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 
+uint32_t Win32Comm::GetTickCount() { return ::GetTickCount(); }
+
 bool Win32Comm::FormatErrorMessage(uint32_t error, std::u16string& text) {
   wchar_t* message = nullptr;
   const DWORD length = FormatMessageW(

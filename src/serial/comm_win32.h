@@ -23,6 +23,7 @@ class Win32Comm final : public CommApi {
   uint32_t GetLastError() override;
   uint32_t TimeoutError() override;
   void Sleep(uint32_t milliseconds) override;
+  uint32_t GetTickCount() override;
   bool FormatErrorMessage(uint32_t error, std::u16string& text) override;
   uintptr_t GetKernel32Module() override;
   uintptr_t GetCancelIoEntry(uintptr_t module) override;

@@ -1,6 +1,7 @@
 // A serial seam that records the name of every call, plays a modem from a
-// byte string, and can make any one call fail with a chosen code. It never
-// waits: Sleep is only recorded.
+// byte string (and from bytes that arrive later, by its clock), and can make
+// any one call fail with a chosen code. It never waits: Sleep is recorded and
+// moves the clock.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -43,6 +44,10 @@ class FakeComm final : public CommApi {
     return ok;
   }
   bool ClearCommError(CommHandle, uint32_t&, ComStat& status) override {
+    while (!arriving.empty() && arriving.front().first <= now) {
+      incoming += arriving.front().second;
+      arriving.erase(arriving.begin());
+    }
     status.cbInQue = static_cast<uint32_t>(incoming.size());
     return Record("ClearCommError");
   }
@@ -67,7 +72,11 @@ class FakeComm final : public CommApi {
   }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
-  void Sleep(uint32_t) override { Record("Sleep"); }
+  void Sleep(uint32_t milliseconds) override {
+    Record("Sleep");
+    now += milliseconds;
+  }
+  uint32_t GetTickCount() override { return now; }
   bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
   uintptr_t GetKernel32Module() override { return 0; }
   uintptr_t GetCancelIoEntry(uintptr_t) override { return 0; }
@@ -80,6 +89,8 @@ class FakeComm final : public CommApi {
   Dcb dcbSet;                                // what SetCommState was given
   std::string wire;                          // every byte written
   std::string incoming;                      // the modem's bytes, waiting to be read
+  std::vector<std::pair<uint32_t, std::string>> arriving;  // by time, bytes still to come
+  uint32_t now = 0;                          // the clock, in milliseconds
 
  private:
   // Records the call; false, with the last error set, when it is to fail.

@@ -38,6 +38,39 @@ TEST(SendATCommand, CommandGoesOutWholeAndTheReplyIsCutAt250) {
   EXPECT_TRUE(comm.open.empty());
 }
 
+// A modem still talking after the second: the exchange takes the first
+// second's bytes and drops the rest until the line is quiet, so none of it
+// reaches the next exchange (also the rest of a reply cut at 250 bytes); one
+// that never stops is left after the bound.
+// A reply that has ended costs no wait beyond the second.
+TEST(SendATCommand, AModemStillTalkingIsDrainedBeforeTheNextExchange) {
+  struct Case {
+    const char* what;
+    std::string first;      // there after the second
+    uint32_t talksUntilMs;  // one byte every 8 ms (1200 bps) until then
+    uint32_t doneByMs;
+  };
+  for (const Case& c : {Case{"complete", "\r\n56000\r\n\r\nok\r\n", 0, 1000},
+                        Case{"long dump", "\r\nUSRobotics Courier", 6000, 6000 + 300},
+                        Case{"cut at 250, more waiting", std::string(300, 'x') + "\r\nOK\r\n", 1100, 1100 + 300},
+                        Case{"never stops", "S00=000", 100000, 1000 + 17100}}) {
+    SCOPED_TRACE(c.what);
+    FakeComm comm;
+    comm.incoming = c.first;
+    for (uint32_t at = 1008; at < c.talksUntilMs; at += 8) comm.arriving.push_back({at, "x"});
+    char reply[1024];
+    ASSERT_EQ(testing::SerialErrorOf(
+                  [&] { SendATCommand(comm, "ATI4", WideString(u"\\\\.\\COM3"), 1200, reply); }),
+              0u);
+    EXPECT_EQ(std::string(reply), c.first.substr(0, 250));
+    EXPECT_LE(comm.now, c.doneByMs);
+    if (c.talksUntilMs < c.doneByMs) {
+      EXPECT_GE(comm.now, c.talksUntilMs);
+      EXPECT_TRUE(comm.arriving.empty());
+    }
+  }
+}
+
 // One step of opening, of the exchange and of closing.
 TEST(SendATCommand, FailingStepsRaiseTheirCodeAndLeaveThePortClosed) {
   for (const auto& [failing, code] : std::vector<std::pair<std::string, uint32_t>>{
