@@ -315,7 +315,11 @@ class CModemSimulator {
 
     std::string strAnswer;
     std::string strWhat = pRule ? actions.m_strSpelling : "answer";
-    if (!pRule && !bSpeedOk) {
+    if (nNow < m_nPrintingUntilMs) {
+      // A modem reads no command while it prints a paced answer.
+      strWhat = "ignored-while-printing";
+      strEcho.clear();
+    } else if (!pRule && !bSpeedOk) {
       strWhat = "wrong-speed";
       strEcho.clear();
       if (m_options.m_bGarbageAtWrongSpeed) strAnswer = MakeGarbage(strLine.size());
@@ -345,7 +349,15 @@ class CModemSimulator {
       return;
     }
     QueueOutput(strEcho, nNow);
-    QueueOutput(strAnswer, nNow + actions.m_nLateMs);
+    if (actions.m_bPaced && state.m_nOutputSpeed > 0) {
+      for (size_t i = 0; i < strAnswer.size(); ++i) {
+        m_nPrintingUntilMs = nNow + actions.m_nLateMs +
+                             static_cast<int64_t>((i + 1) * 10000 / state.m_nOutputSpeed);
+        QueueOutput(strAnswer.substr(i, 1), m_nPrintingUntilMs);
+      }
+    } else {
+      QueueOutput(strAnswer, nNow + actions.m_nLateMs);
+    }
   }
 
   std::string MakeAnswer(const std::string& strCommand, const SActions& actions) {
@@ -432,6 +444,7 @@ class CModemSimulator {
   unsigned m_nSeq = 0;
   int64_t m_nStartMs = 0;
   int64_t m_nLineFeedDeadline = 0;
+  int64_t m_nPrintingUntilMs = 0;  // a paced answer goes out until then
   std::string m_strInput;
   std::deque<SPendingOutput> m_deqOutput;
   bool m_bOutputBlocked = false;

@@ -26,6 +26,9 @@ inline const char* UsageText() {
          "                        when it is not among --speeds\n"
          "                        ACTIONS, comma-separated: normal silent error\n"
          "                        garbage lower xoff vanish late:MS flood[:BYTES]\n"
+         "                        paced (the answer leaves at the line's rate,\n"
+         "                        10 bits a byte, and command lines that come\n"
+         "                        while it is printed are ignored)\n"
          "                        and last text:TEXT or raw:BYTES\n"
          "  --dial RESULT         ATD ends with connect (CONNECT <speed>, the\n"
          "                        default), busy, no-carrier or no-dialtone\n"
@@ -96,6 +99,7 @@ struct SActions {
   bool m_bLower = false;
   bool m_bXoff = false;
   bool m_bVanish = false;
+  bool m_bPaced = false;
   long m_nLateMs = 0;
   long m_nFloodBytes = 0;
   std::optional<std::string> m_optText;
@@ -168,6 +172,8 @@ inline bool ParseActions(const std::string& strText, SActions& actions, std::str
       actions.m_bLower = true;
     } else if (strAction == "xoff") {
       actions.m_bXoff = true;
+    } else if (strAction == "paced") {
+      actions.m_bPaced = true;
     } else if (strAction == "vanish") {
       actions.m_bVanish = true;
     } else if (strAction == "late") {
