@@ -8,7 +8,7 @@ namespace halvorn {
 
 int32_t HalvornCommands::Query(const WideString& port, const WideString& commandList,
                                const WideString& reportFile) {
-  SerialModemLine line(m_rServices.comm);
+  SerialModemLine line(m_rServices.comm, m_rServices.portLock);
   QueryServices query{line, m_rServices.profileWriter, m_rServices.console};
   return RunQuery(query, port, commandList, reportFile);
 }

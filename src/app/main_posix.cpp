@@ -7,6 +7,7 @@
 #include "app/runtime_posix.h"
 #include "app/services.h"
 #include "serial/comm_posix.h"
+#include "serial/port_lock_posix.h"
 #include "dialup/entry/environment_posix.h"
 #include "dialup/entry/phonebook_path.h"
 #include "dialup/entry/phonebook_posix.h"
@@ -28,6 +29,8 @@ int main(int argc, char** argv) {
   PosixRuntime runtime;
   // Lives for the whole run: a serial exception refers to it until released.
   PosixComm comm;
+  // The UUCP lock of a query run; also removed when the run ends unwinding.
+  UucpPortLock portLock;
 
   try {
     std::vector<WideString> arguments;
@@ -43,7 +46,7 @@ int main(int argc, char** argv) {
     FaithfulProfileWriter profileWriter(platformProfileWriter);
     PosixShell shell(phonebook.PhonebookPath());  // the path is made once
 
-    Services services{console, comm, phonebook, environment, processHeap, profileWriter, shell};
+    Services services{console, comm, portLock, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     int32_t status = RunHalvorn(arguments, runtime, console, commands);
     if (phonebook.PppPeerSkipped()) {

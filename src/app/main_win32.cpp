@@ -9,6 +9,7 @@
 #include "app/runtime_win32.h"
 #include "app/services.h"
 #include "serial/comm_win32.h"
+#include "serial/port_lock_win32.h"
 #include "dialup/entry/environment_win32.h"
 #include "dialup/entry/phonebook_win32.h"
 #include "dialup/entry/process_heap_win32.h"
@@ -26,6 +27,7 @@ int wmain(int argc, wchar_t** argv) {
   Win32Runtime runtime;
   // Lives for the whole run: a serial exception refers to it until released.
   Win32Comm comm;
+  Win32PortLock portLock;
 
   try {
     std::vector<WideString> arguments;
@@ -41,7 +43,7 @@ int wmain(int argc, wchar_t** argv) {
     FaithfulProfileWriter profileWriter(platformProfileWriter);
     Win32Shell shell;
 
-    Services services{console, comm, phonebook, environment, processHeap, profileWriter, shell};
+    Services services{console, comm, portLock, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     return RunHalvorn(arguments, runtime, console, commands);
   } catch (const std::exception&) {

@@ -10,12 +10,14 @@ class Environment;
 class Phonebook;
 class ProcessHeap;
 class ProfileWriter;
+class PortLock;
 class ShellApi;
 
 struct Services {
   Console& console;
   // Modem interrogation (query); serial exceptions keep a pointer to it.
   CommApi& comm;
+  PortLock& portLock;
   // Dial-up entry (ras, rasreset).
   Phonebook& phonebook;
   Environment& environment;

@@ -1,5 +1,5 @@
-// What the modem interrogation needs of the serial line: one AT exchange and a
-// pause. The real line runs SendATCommand on the platform's serial calls; tests
+// What the modem interrogation needs of the serial line: the port reserved
+// for the run, one AT exchange and a pause. The real line runs SendATCommand on the platform's serial calls; tests
 // put a scripted modem here and never wait.
 #pragma once
 
@@ -12,6 +12,11 @@ namespace halvorn {
 class ModemLine {
  public:
   virtual ~ModemLine() = default;
+  // Reserves the port for the whole run, before anything is sent: a port
+  // that another program holds raises CSerialException* (busy).
+  virtual void Reserve(const WideString& devicePath) = 0;
+  // Gives the reservation up; nothing when none is held.
+  virtual void Release() = 0;
   // Sends command with CR LF at speed and leaves the reply (at most 250 bytes,
   // zero-terminated) at the start of reply. Serial failures are thrown as
   // CSerialException*.

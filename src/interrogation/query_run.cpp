@@ -4,6 +4,7 @@
 
 #include "interrogation/baud_rate_probe.h"
 #include "interrogation/command_list.h"
+#include "interrogation/modem_line.h"
 #include "profile/profile_writer.h"
 #include "text/console.h"
 
@@ -43,6 +44,13 @@ WideString ShownOnConsole(const WideString& reply) {
 int32_t RunQuery(QueryServices& services, const WideString& port, const WideString& commandList,
                  const WideString& reportFile) {
   QueryRun run(port, commandList, reportFile);
+  // The port stays reserved from before the probe to after the last command,
+  // on every way out.
+  services.line.Reserve(run.devicePath);
+  struct Reservation {
+    ModemLine& line;
+    ~Reservation() { line.Release(); }
+  } reservation{services.line};
   const ProbeResult probe = ProbeBaudRate(services, run);
   if (probe.found) QueryCommandList(services, run, BaudRates[probe.speedIndex]);
   return run.reportFailed ? kReportWriteFailedStatus : 0;

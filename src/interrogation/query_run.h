@@ -39,8 +39,9 @@ void WriteReportEntry(QueryServices& services, QueryRun& run, const WideString& 
 WideString ShownOnConsole(const WideString& reply);
 
 // The whole `query` command: probe, then the command list when a speed was
-// found. Returns 0, or 3 when a report write failed. Serial failures leave as
-// a thrown CSerialException*.
+// found, with the port reserved throughout. Returns 0, or 3 when a report
+// write failed. Serial failures, a busy port among them, leave as a thrown
+// CSerialException*.
 int32_t RunQuery(QueryServices& services, const WideString& port, const WideString& commandList,
                  const WideString& reportFile);
 

@@ -47,8 +47,25 @@ finish() {
   [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 }
 
+# The real folder of UUCP locks: /var/lock, on Debian a link to /run/lock.
+lock_folder() { readlink -f /var/lock; }
+
+# Runs the calling script again in a private mount namespace whose lock folder
+# is an empty scratch tmpfs, so the UUCP locks that `query` takes never touch
+# the machine's: as root, or in a user namespace of the caller's (unshare -r).
+private_lock_folder() {
+  if [ "${HALVORN_PRIVATE_LOCK:-}" != 1 ]; then
+    local as_root=()
+    [ "$(id -u)" -eq 0 ] || as_root=(-r)
+    local status=0
+    HALVORN_PRIVATE_LOCK=1 unshare -m "${as_root[@]}" --propagation private bash "$0" "$@" || status=$?
+    exit "$status"
+  fi
+  mount -t tmpfs -o mode=1777 tmpfs "$(lock_folder)"
+}
+
 # Runs the calling script again, as root, in a private mount namespace whose
-# /etc/ppp and /etc/chatscripts are scratch copies, so `ras` writes pppd's files
+# lock folder is a scratch one (as private_lock_folder's), whose /etc/ppp and /etc/chatscripts are scratch copies, so `ras` writes pppd's files
 # at their real paths and the machine's stay as they are. With "dev", /dev is a
 # copy too, with /dev/ppp (pppd's dry run checks it) and /dev/ttyUSB0.
 private_ppp_config() {
@@ -63,6 +80,7 @@ private_ppp_config() {
     exit "$status"
   fi
   local dir copy
+  mount -t tmpfs -o mode=1777 tmpfs "$(lock_folder)"
   for dir in /etc/ppp /etc/chatscripts; do
     [ -d "$dir" ] || { echo "FAIL ${0##*/}: $dir is missing: install the ppp package"; exit 1; }
     copy=$(mktemp -d)

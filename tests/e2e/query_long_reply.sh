@@ -6,6 +6,7 @@
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
+private_lock_folder
 enter_scratch
 
 simulator_start --speeds 1200 --profile E0 --on ATI4 flood:640,paced \

@@ -5,6 +5,7 @@
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
+private_lock_folder
 enter_scratch
 
 expect_run "missing device path" 2 "" "$HALVORN" query /dev/halvorn-no-such-port "ATI0|ATI1" report.ini

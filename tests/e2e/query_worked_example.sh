@@ -6,6 +6,7 @@
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
+private_lock_folder
 enter_scratch
 
 # Silent at 9600, answering at 115200 only.

@@ -1,6 +1,9 @@
 // A modem line that answers from a script, records every command and speed and
-// counts the pauses of a second; nothing really waits.
+// counts the pauses of a second; nothing really waits. An exchange outside
+// the port's reservation is a fault of the caller.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstring>
 #include <functional>
@@ -17,7 +20,10 @@ class ScriptedModemLine final : public ModemLine {
 
   explicit ScriptedModemLine(Script script) : m_script(std::move(script)) {}
 
+  void Reserve(const WideString&) override { reserved = true; }
+  void Release() override { reserved = false; }
   void Exchange(const char* command, const WideString&, uint32_t speed, char* reply) override {
+    EXPECT_TRUE(reserved) << command;
     commands.push_back(command), speeds.push_back(speed);
     const std::string answer = m_script(command, speed, commands.size() - 1);
     std::memset(reply, 0, 251);
@@ -28,6 +34,7 @@ class ScriptedModemLine final : public ModemLine {
   std::vector<std::string> commands;
   std::vector<uint32_t> speeds;
   long pauses = 0;
+  bool reserved = false;
 
  private:
   Script m_script;

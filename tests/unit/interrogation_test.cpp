@@ -69,6 +69,7 @@ TEST(Query, ProbeTriesSpeedsInTableOrder) {
     EXPECT_EQ(outcome.writes.size(), c.found ? 2u : 1u);
     EXPECT_EQ(outcome.status, 0);
     EXPECT_EQ(outcome.line.pauses, static_cast<long>(c.speeds.size()));
+    EXPECT_FALSE(outcome.line.reserved);
   }
 }
 

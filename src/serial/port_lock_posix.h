@@ -1,0 +1,37 @@
+// UUCP lock files, as pppd (with its `lock` option), minicom, mgetty and cu
+// take them: LCK..NAME in the lock folder, holding the owner's PID in HDB
+// format ("%10d\n"). A lock whose process is gone, or that holds no PID, is
+// stale and is taken over.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "serial/port_lock.h"
+
+namespace halvorn {
+
+class UucpPortLock final : public PortLock {
+ public:
+  explicit UucpPortLock(std::string folder = "/var/lock") : m_strFolder(std::move(folder)) {}
+  ~UucpPortLock() override { Release(); }
+  UucpPortLock(const UucpPortLock&) = delete;
+  UucpPortLock& operator=(const UucpPortLock&) = delete;
+
+  // EBUSY when a live process holds a lock under any name the port is reached
+  // by (as typed and with links resolved, in the naming of pppd and of the
+  // terminal programs). Otherwise the lock is taken under the real device's
+  // last component and removed by Release or by SIGINT, SIGTERM or SIGHUP,
+  // which then end the process as the signal would. A folder that is missing
+  // or not writable gives no lock of our own, and 0.
+  uint32_t Acquire(const char16_t* devicePath) override;
+  void Release() override;
+
+  // The lock names under which others may hold the port file.
+  static std::vector<std::string> LockNamesFor(const std::string& file, const std::string& device);
+
+ private:
+  std::string m_strFolder;
+};
+
+}  // namespace halvorn

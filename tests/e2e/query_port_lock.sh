@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# query and the other programs on the port, in a private mount namespace with
+# a scratch lock folder: a live UUCP lock (pppd's naming) refuses the run with
+# status 2 and nothing printed, written or sent; stale locks (a dead PID, no
+# PID) are taken over and gone after the run; during a run through a link the
+# lock holds the tool's PID under the real device's name, and SIGTERM in the
+# middle of the probe removes it and ends the run as the signal does; a port
+# another process holds in exclusive mode is refused, also to root.
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+source "$SOURCE_DIR/tests/e2e/simulator.bash"
+private_lock_folder
+enter_scratch
+locks=$(lock_folder)
+
+simulator_start --speeds 9600 --profile E0
+port=$SIMULATOR_PTY
+device=${port##*/}
+nothing_sent() { grep -q '^start ' "$SIMULATOR_LOG" && ! grep -q '^\(open\|cmd\) ' "$SIMULATOR_LOG"; }
+
+sleep 300 &
+holder=$!
+printf '%10d\n' "$holder" >"$locks/LCK..pts_$device"
+expect_run "live lock: status 2, nothing printed" 2 "" "$HALVORN" query "$port" "ATI0" report.ini
+check "live lock: no report" test ! -e report.ini
+check "live lock: the port was not even opened" nothing_sent
+check "live lock: left as it was" test "$(cat "$locks/LCK..pts_$device")" = "$(printf '%10d' "$holder")"
+kill "$holder"
+wait "$holder" 2>/dev/null || true
+# $holder is gone now: its lock is stale, and so is one that holds no PID.
+printf 'halvorn\n' >"$locks/LCK..$device"
+capture_run "$HALVORN" query "$port" "ATI0" report.ini
+check "stale locks taken over: status 0" test "$run_status" = 0
+check "stale locks taken over: the modem was asked" grep -q '^ATI0=56000  OK' report.ini
+check "no lock left after the run" test -z "$(ls -A "$locks")"
+simulator_stop
+
+# Silent at every speed: the probe runs for 20 s unless ended.
+simulator_start --speeds 1200 --on '*' silent
+ln -s "$SIMULATOR_PTY" modem
+"$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
+run=$!
+lock=$locks/LCK..${SIMULATOR_PTY##*/}
+for _ in $(seq 250); do [ -s "$lock" ] && break; sleep 0.02; done
+check "a run holds the lock under the device's name" test "$(cat "$lock")" = "$(printf '%10d' "$run")"
+check "and none under the link's" test ! -e "$locks/LCK..modem"
+sleep 1.5
+kill -TERM "$run"
+status=0
+wait "$run" || status=$?
+check "SIGTERM mid-probe: the status of SIGTERM" test "$status" = 143
+check "SIGTERM mid-probe: the lock is gone" test -z "$(ls -A "$locks")"
+simulator_stop
+
+simulator_start --speeds 9600 --profile E0
+python3 -c 'import fcntl, os, sys, termios, time
+fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
+fcntl.ioctl(fd, termios.TIOCEXCL)
+print("held", flush=True)
+time.sleep(60)' "$SIMULATOR_PTY" >exclusive &
+exclusive=$!
+for _ in $(seq 250); do [ -s exclusive ] && break; sleep 0.02; done
+expect_run "port in another's exclusive mode (as $(id -un)): status 2" 2 "" "$HALVORN" query "$SIMULATOR_PTY" "ATI0" excl.ini
+check "exclusive mode: nothing sent" bash -c "! grep -q '^cmd ' '$SIMULATOR_LOG'"
+kill "$exclusive"
+wait "$exclusive" 2>/dev/null || true
+finish
