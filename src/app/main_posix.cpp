@@ -49,6 +49,9 @@ int main(int argc, char** argv) {
     Services services{console, comm, portLock, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);
     int32_t status = RunHalvorn(arguments, runtime, console, commands);
+    // A `ras` run is one transaction: kept whole when it succeeded, else
+    // taken back whole.
+    status = phonebook.EndRun(status);
     if (phonebook.PppPeerSkipped()) {
       PrintNarrow(console, "PPP peer not written: install the ppp package\n");
       if (status == 0) status = kRasPppNotInstalled;  // an earlier failure says more

@@ -176,6 +176,29 @@ bool SetValue(std::string& text, std::string_view section, std::string_view key,
   return true;
 }
 
+bool RemoveKey(std::string& text, std::string_view section, std::string_view key) {
+  LineReader reader(text);
+  Line header, found, last;
+  if (!FindSection(reader, section, header) || !FindKey(reader, key, found, last)) return false;
+  text.erase(found.contentBegin, found.end - found.contentBegin);
+  return true;
+}
+
+bool RemoveSection(std::string& text, std::string_view section) {
+  LineReader reader(text);
+  Line header;
+  if (!FindSection(reader, section, header)) return false;
+  size_t end = text.size();
+  for (Line line; reader.Next(line);) {
+    if (line.kind == Kind::kSection) {
+      end = line.contentBegin;
+      break;
+    }
+  }
+  text.erase(header.contentBegin, end - header.contentBegin);
+  return true;
+}
+
 std::optional<std::string> GetValue(std::string_view text, std::string_view section,
                                     std::string_view key) {
   LineReader reader(text);

@@ -20,6 +20,12 @@ namespace halvorn::ini {
 bool SetValue(std::string& text, std::string_view section, std::string_view key,
               std::string_view value);
 
+// Removes the first key line of that name in section, or the whole section
+// (its header and every line up to the next header). Returns whether the text
+// changed; every other line keeps its bytes.
+bool RemoveKey(std::string& text, std::string_view section, std::string_view key);
+bool RemoveSection(std::string& text, std::string_view section);
+
 // The value of key in section, without the blanks around it; none when absent.
 std::optional<std::string> GetValue(std::string_view text, std::string_view section,
                                     std::string_view key);

@@ -116,8 +116,12 @@ int Locate(const std::string& requested, bool followLinks, Location& where) {
   }
 }
 
+// Set while a WriterLock is held: the folders need no lock of their own.
+bool g_bWritersLocked = false;
+
 // Takes the folder's exclusive lock, waiting a bounded time for it.
 int LockFolder(int folder) {
+  if (g_bWritersLocked) return 0;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
   while (::flock(folder, LOCK_EX | LOCK_NB) != 0) {
@@ -129,16 +133,26 @@ int LockFolder(int folder) {
   return 0;
 }
 
-bool IsTemporaryName(std::string_view name) {
-  if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempSuffixLength)
-    return false;
-  for (char c : name.substr(kTempPrefix.size()))
-    if (!((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
-  return true;
+// The six characters that prove a temporary file is this tool's: a digest of
+// the file's own device and inode numbers, which no other program's file of
+// the same name shares but by a one-in-two-billion chance.
+std::string TemporaryTag(const struct stat& info) {
+  uint64_t mix = static_cast<uint64_t>(info.st_dev) * 0x9E3779B97F4A7C15u ^
+                 static_cast<uint64_t>(info.st_ino) ^ 0x68766E2E746D70u;  // "hvn.tmp"
+  mix ^= mix >> 31;
+  mix *= 0xBF58476D1CE4E5B9u;
+  mix ^= mix >> 29;
+  constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+  std::string tag;
+  for (size_t i = 0; i < kTempSuffixLength; ++i, mix /= 36) tag.push_back(kDigits[mix % 36]);
+  return tag;
 }
 
-// Under the folder's lock no run is writing a temporary file, so any that is
-// there was left by a run that died. Only the caller's own are removed.
+// Removes the temporary files that runs of this tool left when they were
+// killed. A file is taken for one only with proof: its name carries the tag
+// of its own inode, it is the caller's own regular file, and no live run
+// holds it (a run keeps its temporary file flocked until it is renamed or
+// removed). Anything else of that look stays.
 void RemoveDeadTemporaries(int folder) {
   const int fd = OpenAt(folder, ".", O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
@@ -148,11 +162,16 @@ void RemoveDeadTemporaries(int folder) {
     return;
   }
   while (const dirent* entry = ::readdir(listing)) {
-    if (!IsTemporaryName(entry->d_name)) continue;
+    const std::string_view name(entry->d_name);
+    if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempSuffixLength)
+      continue;
+    FileDescriptor temp(OpenAt(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
     struct stat info {};
-    if (::fstatat(folder, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-        S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
-      ::unlinkat(folder, entry->d_name, 0);
+    if (temp.Get() < 0 || ::fstat(temp.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+        info.st_uid != ::geteuid() || name.substr(kTempPrefix.size()) != TemporaryTag(info) ||
+        ::flock(temp.Get(), LOCK_EX | LOCK_NB) != 0)
+      continue;
+    ::unlinkat(folder, entry->d_name, 0);
   }
   ::closedir(listing);
 }
@@ -232,8 +251,33 @@ int WriteAll(int fd, const std::string& text) {
   return 0;
 }
 
-// Creates a temporary file in the folder that no other process uses.
+// Gives an open, still nameless or randomly named temporary file its tagged
+// name in the folder.
+int NameTemporary(int folder, int fd, bool anonymous, const std::string& oldName,
+                  std::string& name) {
+  struct stat info {};
+  if (::fstat(fd, &info) != 0) return errno;
+  name = std::string(kTempPrefix) + TemporaryTag(info);
+  if (!anonymous)
+    return ::renameat(folder, oldName.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
+  // Linking a nameless file by its descriptor needs CAP_DAC_READ_SEARCH;
+  // anyone may link it through /proc.
+  if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
+}
+
+// Creates a temporary file in the folder that no other process uses, flocked
+// for as long as it is open, under the name its inode proves (see
+// RemoveDeadTemporaries). It is made without a name where the file system
+// allows, so that a run killed before it is named leaves nothing behind.
 int CreateTemporary(int folder, std::string& name, FileDescriptor& file) {
+  int fd = OpenAt(folder, ".", O_WRONLY | O_TMPFILE, 0600);
+  if (fd >= 0) {
+    file.Reset(fd);
+    if (::flock(fd, LOCK_EX) == 0 && NameTemporary(folder, fd, true, "", name) == 0) return 0;
+    file.Reset(-1);
+  }
   static std::atomic<unsigned> counter{0};
   constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
   for (int attempt = 0; attempt < 100; ++attempt) {
@@ -241,14 +285,22 @@ int CreateTemporary(int folder, std::string& name, FileDescriptor& file) {
         std::chrono::steady_clock::now().time_since_epoch().count());
     seed ^= (static_cast<uint64_t>(::getpid()) << 32) ^
             (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
-    name = kTempPrefix;
-    for (size_t i = 0; i < kTempSuffixLength; ++i, seed /= 36) name.push_back(kDigits[seed % 36]);
-    const int fd = OpenAt(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (fd >= 0) {
-      file.Reset(fd);
-      return 0;
+    std::string randomName = ".~hvr";
+    for (size_t i = 0; i < kTempSuffixLength; ++i, seed /= 36)
+      randomName.push_back(kDigits[seed % 36]);
+    fd = OpenAt(folder, randomName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return errno;
     }
-    if (errno != EEXIST) return errno;
+    file.Reset(fd);
+    int error = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
+    if (error == 0) error = NameTemporary(folder, fd, false, randomName, name);
+    if (error != 0) {
+      ::unlinkat(folder, randomName.c_str(), 0);
+      file.Reset(-1);
+    }
+    return error;
   }
   return EEXIST;
 }
@@ -271,9 +323,11 @@ int ReplaceContents(const Location& where, const std::string& text, const struct
   if (::fchmod(temp.Get(), mode) != 0) error = errno;
   if (error == 0) error = WriteAll(temp.Get(), text);
   if (error == 0 && ::fsync(temp.Get()) != 0) error = errno;
-  if (error == 0) error = temp.Close();
+  // The file stays open, and so flocked, until it has its name: to a cleanup
+  // it is a live run's until then.
   if (error == 0 && ::renameat(folder, tempName.c_str(), folder, where.name.c_str()) != 0)
     error = errno;
+  if (error == 0) error = temp.Close();
   if (error != 0) {
     ::unlinkat(folder, tempName.c_str(), 0);
     return error;
@@ -337,7 +391,6 @@ int PlaceFileLocked(const std::string& path, const std::string& text, mode_t mod
     error = errno;
   if (error == 0 && ::fchmod(temp.Get(), mode) != 0) error = errno;
   if (error == 0 && ::fsync(temp.Get()) != 0) error = errno;
-  if (error == 0) error = temp.Close();
   // A new name is linked, which never replaces a file that appeared since.
   bool placed = false;
   if (error == 0 && replace) {
@@ -347,6 +400,7 @@ int PlaceFileLocked(const std::string& path, const std::string& text, mode_t mod
     error = errno;
   }
   if (!placed) ::unlinkat(folder, tempName.c_str(), 0);
+  if (error == 0) error = temp.Close();
   if (error != 0) return error;
   ::fsync(folder);  // the file is in place; this only makes its name durable sooner
   return 0;
@@ -362,7 +416,69 @@ int CheckSecretStore(const std::string& path) {
   FileDescriptor file;
   struct stat info {};
   if (int openError = OpenRegular(where, file, info)) return openError;
-  return file.Get() >= 0 && info.st_uid != ::geteuid() ? EACCES : 0;
+  if (file.Get() < 0) return 0;
+  // As the update would find it: a file without any write bit, or another
+  // user's, is refused.
+  return info.st_uid != ::geteuid() || (info.st_mode & 0222) == 0 ? EACCES : 0;
+}
+
+int RemoveFileLocked(const std::string& path,
+                     const std::function<bool(const std::string& text)>& remove) {
+  Location where;
+  if (int error = Locate(path, false, where)) return error == ENOENT ? 0 : error;
+  if (int error = LockFolder(where.folder.Get())) return error;
+  FileDescriptor file;
+  struct stat info {};
+  if (int error = OpenRegular(where, file, info)) return error;
+  if (file.Get() < 0) return 0;
+  std::string text;
+  if (int error = ReadAll(file.Get(), static_cast<size_t>(info.st_size), text)) return error;
+  if (!remove(text)) return 0;
+  if (::unlinkat(where.folder.Get(), where.name.c_str(), 0) != 0) return errno;
+  ::fsync(where.folder.Get());
+  return 0;
+}
+
+WriterLock::~WriterLock() { Release(); }
+
+int WriterLock::Acquire(const std::string& path) {
+  Release();
+  const auto deadline =
+      std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+  for (;;) {
+    FileDescriptor lock(::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY |
+                                                 O_NONBLOCK, 0600));
+    if (lock.Get() < 0) return errno == ELOOP ? EACCES : errno;
+    struct stat held {};
+    if (::fstat(lock.Get(), &held) != 0) return errno;
+    // Only a file of the caller's own can keep others out.
+    if (!S_ISREG(held.st_mode) || held.st_uid != ::geteuid() || (held.st_mode & 077) != 0)
+      return EACCES;
+    while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK) return errno;
+      if (std::chrono::steady_clock::now() >= deadline) return ETIMEDOUT;
+      std::this_thread::sleep_for(std::chrono::milliseconds(kLockPollMs));
+    }
+    // The holder before us removes the file as it lets go: a lock on a file
+    // no longer at the path keeps no one out, so the wait starts over.
+    struct stat now {};
+    if (::stat(path.c_str(), &now) == 0 && now.st_dev == held.st_dev &&
+        now.st_ino == held.st_ino) {
+      m_fd = lock.Release();
+      m_strPath = path;
+      g_bWritersLocked = true;
+      return 0;
+    }
+  }
+}
+
+void WriterLock::Release() {
+  if (m_fd < 0) return;
+  g_bWritersLocked = false;
+  ::unlink(m_strPath.c_str());
+  ::close(m_fd);
+  m_fd = -1;
 }
 
 int ReadFileLocked(const std::string& path, std::string& text) {

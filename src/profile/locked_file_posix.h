@@ -4,6 +4,9 @@
 // left beside it. The new text goes to a short-named temporary file in the same
 // folder (every write, fsync and close checked) and is renamed over the old
 // one, keeping its mode and owner; on any error the old file stays as it was.
+// A temporary file is named after its own inode (".~hvn" and a six-character
+// digest of it) and stays flocked while its run lives, so that the next run
+// removes one left by a killed run, and nothing else of that look.
 // Every path is treated as hostile:
 // - only a missing name or a regular file is written or read; a device, FIFO,
 //   socket or folder is refused without being waited on;
@@ -59,10 +62,41 @@ inline constexpr gid_t kKeepGroup = static_cast<gid_t>(-1);
 int PlaceFileLocked(const std::string& path, const std::string& text, mode_t mode, gid_t group,
                     bool replace);
 
+// Removes the regular file at path, under its folder's lock, when remove says
+// so of its text; a missing file is no error. No link is followed. Returns 0
+// or an errno value.
+int RemoveFileLocked(const std::string& path,
+                     const std::function<bool(const std::string& text)>& remove);
+
+// One writer at a time for a set of files, whatever folders they are in: an
+// exclusive flock on a lock file of the caller's own (mode 0600, so that no
+// one else can open it, let alone hold it), waited for a bounded time (10 s,
+// then ETIMEDOUT). While it is held, the updates above take no folder lock:
+// every writer of those files holds this lock first, and a folder that
+// anyone may open, such as /etc/ppp, could otherwise be held by anyone. The
+// file is removed as the lock is let go, so none is left behind.
+class WriterLock {
+ public:
+  WriterLock() = default;
+  ~WriterLock();
+  WriterLock(const WriterLock&) = delete;
+  WriterLock& operator=(const WriterLock&) = delete;
+
+  // 0 once held, or an errno value (EACCES for a lock file that is not the
+  // caller's own regular file of mode 0600).
+  int Acquire(const std::string& path);
+  void Release();
+  bool Held() const { return m_fd >= 0; }
+
+ private:
+  int m_fd = -1;
+  std::string m_strPath;
+};
+
 // Whether an update with FileSecrecy::kSecret could write path, checked
 // without writing anything: 0 when it could (or when its folder does not exist
-// yet), EACCES when the folder or the file would be refused, or another errno
-// value.
+// yet), EACCES when the folder or the file would be refused (a file without
+// any write bit included), or another errno value.
 int CheckSecretStore(const std::string& path);
 
 }  // namespace halvorn

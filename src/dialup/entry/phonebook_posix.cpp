@@ -9,6 +9,7 @@
 #include <optional>
 #include <string_view>
 
+#include "dialup/entry/entry_transaction_posix.h"
 #include "dialup/pppd/ppp_connection_posix.h"
 #include "dialup/pppd/ppp_secrets_posix.h"
 #include "profile/ini_text.h"
@@ -27,11 +28,31 @@ constexpr size_t kMaxEntryNameChars = 256;
 // pppd keeps names and secrets in 256-byte buffers, terminator included; a
 // file name holds 255 bytes.
 constexpr size_t kMaxPppBytes = 255;
-// Like the all-users phonebook on Windows, the entries are for every user to
-// read; only the credentials file in the same folder is its owner's alone.
-constexpr mode_t kFolderMode = 0755;
+// Every user reads the entries (the folders are 0755); only the credentials
+// file in the same folder is its owner's alone.
 constexpr mode_t kPhonebookMode = 0644;
 constexpr mode_t kCredentialsMode = 0600;
+
+// Marks the section of an entry whose `ras` run has not ended: the entry is
+// not there to readers (623), and the next run for the name completes it. It
+// is the section's first key and goes as the run commits, so a finished entry
+// holds the same bytes as ever.
+constexpr char kUnfinishedKey[] = "HalvornUnfinished";
+constexpr char kLockFileName[] = "rasphone.lock";
+
+bool IsUnfinished(const std::string& text, const std::string& section) {
+  return ini::GetValue(text, section, kUnfinishedKey).has_value();
+}
+
+// Removes a file this run created that its undo left empty.
+int RemoveIfEmpty(const std::string& path) {
+  return RemoveFileLocked(path, [](const std::string& text) { return text.empty(); });
+}
+
+bool Exists(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) == 0;
+}
 
 std::string FolderOf(const std::string& path) {
   const size_t slash = path.rfind('/');
@@ -39,15 +60,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Creates every missing folder of path, each with mode 0755 (less what the
-// umask takes away).
-int CreateFolders(const std::string& folder) {
-  for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
-    const std::string part = folder.substr(0, slash);
-    if (!part.empty() && mkdir(part.c_str(), kFolderMode) != 0 && errno != EEXIST) return errno;
-    if (slash == std::string::npos) return 0;
-  }
-}
 
 // The steps of the service that meet an errno value. Each reports it as the
 // service reports that step's failure.
@@ -159,8 +171,11 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
   return hasLetterOrDigit;
 }
 
+PosixPhonebook::~PosixPhonebook() = default;
+
 PosixPhonebook::PosixPhonebook(std::string phonebookPath, std::string pppRoot)
-    : m_strPhonebookPath(std::move(phonebookPath)),
+    : m_pTransaction(std::make_unique<EntryTransaction>()),
+      m_strPhonebookPath(std::move(phonebookPath)),
       m_strCredentialsPath(m_strPhonebookPath.empty()
                                ? std::string()
                                : FolderOf(m_strPhonebookPath) + "/" + kCredentialsFileName),
@@ -184,23 +199,67 @@ uint32_t PosixPhonebook::FindEntry(const std::string& name, std::string& section
   return 0;
 }
 
+uint32_t PosixPhonebook::CheckNameFree(const std::string& name, bool& resume) {
+  resume = false;
+  std::string section, text;
+  const uint32_t status = FindEntry(name, section, text);
+  if (status != 0 && status != kErrorCannotFindPhonebookEntry) return status;
+  const bool unfinished = status == 0 && IsUnfinished(text, section);
+  if (status == 0 && !unfinished) return kErrorAlreadyExists;
+  // pppd never loses a peer it has; what a killed run of this very entry
+  // left is the next run's to complete.
+  const PppFolders ppp(m_strPppRoot);
+  if (ppp.Taken(name) && !(unfinished && ppp.OwnedBy(name))) return kErrorAlreadyExists;
+  resume = unfinished;
+  return 0;
+}
+
 uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   if (!IsWellFormedEntryName(entryName)) return kErrorInvalidName;
   const std::string name = EncodeUtf8(entryName);
-  // pppd refuses to call a name with "..", and never loses a peer it has.
+  // pppd refuses to call a name with "..".
   if (name.find("..") != std::string::npos) return kErrorInvalidName;
-  const PppFolders ppp(m_strPppRoot);
-  if (ppp.Taken(name)) return kErrorAlreadyExists;
-  std::string section, text;
-  const uint32_t status = FindEntry(name, section, text);
-  if (status == 0) return kErrorAlreadyExists;
-  if (status != kErrorCannotFindPhonebookEntry) return status;
-  // What the credentials step would refuse is refused now, before the entry
-  // is written: a refused run leaves nothing behind for a retry to trip over.
+  if (m_strPhonebookPath.empty()) return kErrorCannotOpenPhonebook;
+  bool resume = false;
+  if (const uint32_t taken = CheckNameFree(name, resume)) return taken;
+  // What a later step would refuse is refused now, before anything is
+  // written: a refused run leaves nothing behind for a retry to trip over.
   if (const uint32_t failure =
           RasStatusFromErrno(CheckSecretStore(m_strCredentialsPath), ErrnoStep::kCheckSecretStore))
     return failure;
-  return ppp.Present() ? RasStatusFromErrno(ppp.CheckWritable(), ErrnoStep::kCheckPppFiles) : 0;
+  const PppFolders ppp(m_strPppRoot);
+  if (ppp.Present())
+    if (const uint32_t failure = RasStatusFromErrno(ppp.CheckWritable(), ErrnoStep::kCheckPppFiles))
+      return failure;
+
+  // From here to the end of the run no other run writes these files; the
+  // name is looked at again, now that the answer cannot change.
+  const int lockError = m_pTransaction->Begin(FolderOf(m_strPhonebookPath), kLockFileName);
+  // A folder the caller may not write to takes no entry either: the entry's
+  // write says so, as it always has.
+  if (lockError == EACCES || lockError == EPERM || lockError == EROFS) return 0;
+  if (const uint32_t failure = RasStatusFromErrno(lockError, ErrnoStep::kWrite)) return failure;
+  const uint32_t taken = CheckNameFree(name, resume);
+  if (taken != 0) {
+    m_pTransaction->End(false, {});
+    return taken;
+  }
+  m_strRunEntry = name;
+  m_bResuming = resume;
+  return 0;
+}
+
+int32_t PosixPhonebook::EndRun(int32_t status) {
+  if (!m_pTransaction->Active()) return status;
+  // The entry is finished once its mark goes: the last write of the run.
+  const int error = m_pTransaction->End(status == 0, [&] {
+    return UpdateProfileFile(
+        m_strPhonebookPath,
+        [&](std::string& text) { return ini::RemoveKey(text, m_strRunEntry, kUnfinishedKey); },
+        kPhonebookMode);
+  });
+  if (status == 0 && error != 0) return static_cast<int32_t>(kErrorCannotWritePhonebook);
+  return status;
 }
 
 uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const void* record,
@@ -226,10 +285,21 @@ uint32_t PosixPhonebook::SetEntryProperties(const char16_t* entryName, const voi
   if (const uint32_t failure =
           RasStatusFromErrno(CreateFolders(FolderOf(m_strPhonebookPath)), ErrnoStep::kWrite))
     return failure;
+  const bool unfinished = m_pTransaction->Active() && section == m_strRunEntry;
+  if (unfinished) {
+    const bool existed = Exists(m_strPhonebookPath);
+    m_pTransaction->OnUndo([this, section, existed] {
+      const int error = UpdateProfileFile(
+          m_strPhonebookPath,
+          [&](std::string& text) { return ini::RemoveSection(text, section); }, kPhonebookMode);
+      return error != 0 || existed ? error : RemoveIfEmpty(m_strPhonebookPath);
+    });
+  }
   const int error = UpdateProfileFile(
       m_strPhonebookPath,
       [&](std::string& text) {
         bool changed = false;
+        if (unfinished) changed |= ini::SetValue(text, section, kUnfinishedKey, "1");
         changed |= ini::SetValue(text, section, "PhoneNumber", *phoneNumber);
         changed |= ini::SetValue(text, section, "AreaCode", *areaCode);
         changed |= ini::SetValue(text, section, "DeviceType", *deviceType);
@@ -256,11 +326,41 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
   const auto domain = FieldText(credentials.szDomain);
   if (!userName || !password || !domain) return kErrorInvalidParameter;
 
+  // What the store held for the entry, for the undo: nothing, when this run
+  // completes one that a killed run left.
+  struct Before {
+    bool bExisted = false;
+    bool bSection = false;
+    std::optional<std::string> strKeys[3];
+  };
+  constexpr const char* kCredentialKeys[] = {"UserName", "Password", "Domain"};
+  auto before = std::make_shared<Before>();
+  before->bExisted = Exists(m_strCredentialsPath);
+  if (m_pTransaction->Active()) {
+    m_pTransaction->OnUndo([this, section, before, kCredentialKeys] {
+      const int error = UpdateProfileFile(
+          m_strCredentialsPath,
+          [&](std::string& text) {
+            if (!before->bSection || m_bResuming) return ini::RemoveSection(text, section);
+            bool changed = false;
+            for (size_t i = 0; i < 3; ++i)
+              changed |= before->strKeys[i]
+                             ? ini::SetValue(text, section, kCredentialKeys[i], *before->strKeys[i])
+                             : ini::RemoveKey(text, section, kCredentialKeys[i]);
+            return changed;
+          },
+          kCredentialsMode, FileSecrecy::kSecret);
+      return error != 0 || before->bExisted ? error : RemoveIfEmpty(m_strCredentialsPath);
+    });
+  }
   // Secrets go only where no one else can read them or plant a file for them;
   // an existing file that others could read is closed as it is rewritten.
   const int error = UpdateProfileFile(
       m_strCredentialsPath,
       [&](std::string& text) {
+        before->bSection = ini::SectionSpelling(text, section).has_value();
+        for (size_t i = 0; i < 3; ++i)
+          before->strKeys[i] = ini::GetValue(text, section, kCredentialKeys[i]);
         bool changed = false;
         if (credentials.dwMask & kRascmUserName)
           changed |= ini::SetValue(text, section, "UserName", *userName);
@@ -289,7 +389,12 @@ uint32_t PosixPhonebook::SetCredentials(const char16_t* entryName,
   // pppd gets the texts themselves, not the file's quoted spelling of them.
   const PppConnection connection{section, value("DeviceName"), value("PhoneNumber"),
                                  value("PreferredBps"), ini::UnquoteValue(*userName)};
-  return RasStatusFromErrno(WritePppConnection(ppp, connection, ini::UnquoteValue(*password)),
+  auto secretsBefore = std::make_shared<PppSecretsBefore>();
+  m_pTransaction->OnUndo([ppp, section, secretsBefore] {
+    return UndoPppConnection(ppp, section, *secretsBefore);
+  });
+  return RasStatusFromErrno(WritePppConnection(ppp, connection, ini::UnquoteValue(*password),
+                                               m_bResuming, *secretsBefore),
                             ErrnoStep::kWrite);
 }
 
@@ -327,6 +432,8 @@ uint32_t PosixPhonebook::GetEntryProperties(const char16_t* entryName, void* rec
   std::string section, text;
   const uint32_t status = FindEntry(EncodeUtf8(entryName), section, text);
   if (status != 0) return status;
+  // An entry whose run has not ended is not there yet.
+  if (IsUnfinished(text, section)) return kErrorCannotFindPhonebookEntry;
 
   RasEntryRecord entry{};
   entry.dwSize = kRasEntryRecordSize;

@@ -12,6 +12,7 @@
 // under the PPP configuration root (/etc).
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "dialup/entry/phonebook.h"
@@ -23,12 +24,15 @@ inline constexpr char kCredentialsFileName[] = "rasphone.credentials";
 // `ras` stored the entry, but pppd cannot dial it: the ppp package is missing.
 inline constexpr int32_t kRasPppNotInstalled = -6;
 
+class EntryTransaction;
+
 class PosixPhonebook final : public Phonebook {
  public:
   // An empty phonebook path (one that could not be made) is a phonebook that
   // cannot be opened: 621 to readers, 624 to writers. pppRoot is the folder
   // that holds ppp/ and chatscripts/ (/etc).
   PosixPhonebook(std::string phonebookPath, std::string pppRoot);
+  ~PosixPhonebook() override;
 
   // Refuses a modem, phone number, user or password holding a control
   // character or a lone surrogate (the file could not keep it on one line),
@@ -43,6 +47,14 @@ class PosixPhonebook final : public Phonebook {
                           const RasCredentialsRecord& credentials) override;
   uint32_t GetEntryProperties(const char16_t* entryName, void* record, uint32_t& size) override;
 
+  // Ends the `ras` run that a successful name check began: status 0 makes the
+  // entry final; any other status takes back every file the run wrote. Returns
+  // the run's status, or 624 when the entry could not be made final.
+  int32_t EndRun(int32_t status);
+
+  // The run's transaction, for the other writers of the run (the launcher).
+  EntryTransaction& Transaction() { return *m_pTransaction; }
+
   // An entry was stored without its PPP peer because the ppp package's
   // folders are missing.
   bool PppPeerSkipped() const { return m_bPppPeerSkipped; }
@@ -54,6 +66,13 @@ class PosixPhonebook final : public Phonebook {
   // 0 with the phonebook text and the entry's section name as the file spells
   // it, or the service's error code.
   uint32_t FindEntry(const std::string& name, std::string& section, std::string& text);
+  // 0 when no finished entry and no pppd file of another owner has the name;
+  // resume tells that a killed run's unfinished entry is there to complete.
+  uint32_t CheckNameFree(const std::string& name, bool& resume);
+
+  std::unique_ptr<EntryTransaction> m_pTransaction;
+  std::string m_strRunEntry;  // the entry this run creates, once its name passed
+  bool m_bResuming = false;
 
   std::string m_strPhonebookPath;
   std::string m_strCredentialsPath;

@@ -11,10 +11,27 @@
 
 namespace halvorn {
 
+// What the secrets files held for a connection before WritePppConnection
+// changed them, for UndoPppConnection.
+struct PppSecretsBefore {
+  bool bPapChanged = false;
+  bool bChapChanged = false;
+  std::string strPapEntry;
+  std::string strChapEntry;
+};
+
 // Writes what pppd needs to dial the connection: the secrets lines in both
-// secrets files (when there is a user), then the chat script and the peer
-// file. Returns 0 or an errno value.
+// secrets files (with no user, the tool's earlier entry for the name goes),
+// then the chat script and the peer file; with replaceOwn, files this tool
+// wrote for the connection before are replaced. before records what the
+// secrets files held. Returns 0 or an errno value.
 int WritePppConnection(const PppFolders& folders, const PppConnection& connection,
-                       std::string_view password);
+                       std::string_view password, bool replaceOwn, PppSecretsBefore& before);
+
+// Takes back what WritePppConnection wrote for the connection: its peer file
+// and chat script go, and each secrets file it changed gets its earlier entry
+// back. Returns 0 or the first errno value met; every step is tried.
+int UndoPppConnection(const PppFolders& folders, std::string_view name,
+                      const PppSecretsBefore& before);
 
 }  // namespace halvorn

@@ -117,6 +117,17 @@ bool PppFolders::Taken(std::string_view name) const {
   return Exists(PeerPath(name)) || Exists(ChatScriptPath(name));
 }
 
+bool PppFolders::OwnedBy(std::string_view name) const {
+  const std::string marker = PppMarkerLine(name);
+  for (const std::string& path : {PeerPath(name), ChatScriptPath(name)}) {
+    if (!Exists(path)) continue;
+    std::string text;
+    if (ReadFileLocked(path, text) != 0 || text.compare(0, marker.size(), marker) != 0)
+      return false;
+  }
+  return true;
+}
+
 std::string PeerFileText(const PppFolders& folders, const PppConnection& connection) {
   const std::string device = PppDevice(connection.modem);
   std::string text = PppMarkerLine(connection.name);
@@ -146,23 +157,32 @@ std::string ChatScriptText(const PppConnection& connection) {
   return text;
 }
 
-int WritePeerFiles(const PppFolders& folders, const PppConnection& connection) {
+int WritePeerFiles(const PppFolders& folders, const PppConnection& connection, bool replaceOwn) {
   for (const std::string* text : {&connection.name, &connection.modem, &connection.user})
     if (!PppQuoted(*text)) return EINVAL;
   if (!HayesDialString(connection.phoneNumber)) return EINVAL;
   const gid_t dip = DipGroup();
   // Only root may hand a file to a group it is not in; anyone else keeps their own.
   const gid_t group = geteuid() == 0 ? dip : kKeepGroup;
+  const bool replace = replaceOwn && folders.OwnedBy(connection.name);
   const std::string chatScript = folders.ChatScriptPath(connection.name);
-  if (int error = PlaceFileLocked(chatScript, ChatScriptText(connection), kPeerFileMode, group, false))
+  if (int error =
+          PlaceFileLocked(chatScript, ChatScriptText(connection), kPeerFileMode, group, replace))
     return error;
   // The peer file comes last: pppd finds the connection whole or not at all.
   if (int error = PlaceFileLocked(folders.PeerPath(connection.name),
-                                 PeerFileText(folders, connection), kPeerFileMode, group, false)) {
+                                 PeerFileText(folders, connection), kPeerFileMode, group, replace)) {
     unlink(chatScript.c_str());
     return error;
   }
   return 0;
+}
+
+int RemovePeerFiles(const PppFolders& folders, std::string_view name) {
+  const std::string marker = PppMarkerLine(name);
+  const auto own = [&](const std::string& text) { return text.compare(0, marker.size(), marker) == 0; };
+  if (int error = RemoveFileLocked(folders.PeerPath(name), own)) return error;
+  return RemoveFileLocked(folders.ChatScriptPath(name), own);
 }
 
 }  // namespace halvorn

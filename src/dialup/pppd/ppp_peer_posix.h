@@ -62,6 +62,9 @@ class PppFolders {
   int CheckWritable() const;
   // A peer file or chat script of that name exists, whatever it is.
   bool Taken(std::string_view name) const;
+  // Each of the connection's peer file and chat script that exists is one
+  // this tool wrote for it (its first line is the connection's marker).
+  bool OwnedBy(std::string_view name) const;
 
  private:
   std::string m_strRoot;
@@ -74,7 +77,13 @@ std::string ChatScriptText(const PppConnection& connection);
 // owner root, group dip (pppd runs the chat script with the caller's own uid)
 // and mode 0640. An existing file is never replaced. Returns 0 or an errno
 // value (EINVAL for a text the files cannot carry); on failure nothing of the
-// connection is left behind.
-int WritePeerFiles(const PppFolders& folders, const PppConnection& connection);
+// connection is left behind. With replaceOwn, files this tool wrote for the
+// connection before (see PppFolders::OwnedBy) are replaced.
+int WritePeerFiles(const PppFolders& folders, const PppConnection& connection,
+                   bool replaceOwn = false);
+
+// Removes the connection's peer file, then its chat script, each only when
+// this tool wrote it for the connection. Returns 0 or an errno value.
+int RemovePeerFiles(const PppFolders& folders, std::string_view name);
 
 }  // namespace halvorn

@@ -21,6 +21,16 @@ std::string SecretsEntry(std::string_view user, std::string_view connection,
 // entry for the connection, or at the end. Returns whether the text changed.
 bool PutSecretsEntry(std::string& text, std::string_view connection, const std::string& entry);
 
+// This tool's entry for the connection in the text of a secrets file (its
+// marker line and the line after it), or empty.
+std::string OwnSecretsEntry(std::string_view text, std::string_view connection);
+
+// Puts entry (empty: none) in place of this tool's entry for the connection in
+// the secrets file at path, under the rules of StoreSecrets; previous, when
+// given, receives the entry it replaced. Returns 0 or an errno value.
+int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
+                        const std::string& entry, std::string* previous);
+
 // Stores the entry in the secrets file at path under its lock, atomically. A
 // file that others could read is closed to them first; a new one is 0600.
 // Returns 0 or an errno value.
