@@ -5,9 +5,10 @@ set -euo pipefail
 # wine32 runs the 32-bit Windows build where the kernel runs 32-bit code,
 # wine64 the 64-bit one everywhere; dpkg-dev, lintian and man-db build and
 # check the Debian package; ppp and desktop-file-utils read what `ras` writes on
-# Linux; clang and its runtime build the fuzzers.
+# Linux; strace kills the real binary at each of its writes; clang and its
+# runtime build the fuzzers.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
-  python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils
+  python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils strace
   clang-14 libclang-rt-14-dev)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"

@@ -1,5 +1,6 @@
 // Entry point of the POSIX build: picks the POSIX backends and hands over.
 #include <exception>
+#include <functional>
 #include <vector>
 
 #include "app/commands.h"
@@ -8,6 +9,7 @@
 #include "app/services.h"
 #include "serial/comm_posix.h"
 #include "serial/port_lock_posix.h"
+#include "dialup/entry/entry_transaction_posix.h"
 #include "dialup/entry/environment_posix.h"
 #include "dialup/entry/phonebook_path.h"
 #include "dialup/entry/phonebook_posix.h"
@@ -44,7 +46,10 @@ int main(int argc, char** argv) {
     PosixProcessHeap processHeap;
     PosixProfileWriter platformProfileWriter;
     FaithfulProfileWriter profileWriter(platformProfileWriter);
-    PosixShell shell(phonebook.PhonebookPath());  // the path is made once
+    // The path is made once; a launcher is part of the run's transaction.
+    PosixShell shell(phonebook.PhonebookPath(), [&phonebook](std::function<int()> undo) {
+      phonebook.Transaction().OnUndo(std::move(undo));
+    });
 
     Services services{console, comm, portLock, phonebook, environment, processHeap, profileWriter, shell};
     HalvornCommands commands(services);

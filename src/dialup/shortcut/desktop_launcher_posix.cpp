@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <vector>
 
@@ -209,13 +210,31 @@ std::optional<std::string> UserDesktopFolder() {
   return home + "/Desktop";
 }
 
-bool SaveLauncher(const std::string& fileName, std::string_view name) {
+bool SaveLauncher(const std::string& fileName, std::string_view name, const UndoSink& onUndo) {
   const InvokingUserScope user;
   if (!user.Ok()) return false;
   struct stat info {};
   const bool exists = lstat(fileName.c_str(), &info) == 0;
   if (exists && !IsOwnLauncher(fileName)) return false;
-  return PlaceFileLocked(fileName, LauncherText(name), kLauncherMode, kKeepGroup, exists) == 0;
+  const std::optional<std::string> earlier = exists ? ReadSmallFile(fileName) : std::nullopt;
+  if (exists && !earlier) return false;
+  const std::string text = LauncherText(name);
+  if (PlaceFileLocked(fileName, text, kLauncherMode, kKeepGroup, exists) != 0) return false;
+  if (onUndo) {
+    // The undo runs later, wherever the run is by then.
+    char folder[PATH_MAX];
+    const std::string path =
+        fileName.front() == '/' || getcwd(folder, sizeof folder) == nullptr
+            ? fileName
+            : std::string(folder) + "/" + fileName;
+    onUndo([path, earlier, text] {
+      const InvokingUserScope user;
+      if (!user.Ok()) return EPERM;
+      if (earlier) return PlaceFileLocked(path, *earlier, kLauncherMode, kKeepGroup, true);
+      return RemoveFileLocked(path, [&](const std::string& now) { return now == text; });
+    });
+  }
+  return true;
 }
 
 }  // namespace halvorn

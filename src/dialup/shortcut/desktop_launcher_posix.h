@@ -3,6 +3,7 @@
 // Run through sudo, the tool puts it on the invoking user's desktop, as theirs.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -33,9 +34,15 @@ std::optional<std::string> UserDirsDesktop(std::string_view userDirs, std::strin
 // the tool runs as root through it, otherwise the one in $HOME.
 std::optional<std::string> UserDesktopFolder();
 
+// Takes a step that undoes a write (returning 0 or an errno value), to run
+// should the run that made the write fail.
+using UndoSink = std::function<void(std::function<int()>)>;
+
 // Saves the launcher of the connection as fileName in the current folder, as
 // the invoking user under sudo. A file of that name that this tool did not
-// write stays as it is, and the save fails.
-bool SaveLauncher(const std::string& fileName, std::string_view name);
+// write stays as it is, and the save fails. onUndo, when set, gets the step
+// that takes the save back (the earlier launcher, or none, as the user again).
+bool SaveLauncher(const std::string& fileName, std::string_view name,
+                  const UndoSink& onUndo = {});
 
 }  // namespace halvorn

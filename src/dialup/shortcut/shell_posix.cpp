@@ -111,6 +111,8 @@ class DesktopFolder final : public ShellFolder {
 // One object behind both interfaces, counted like a COM object.
 class PosixShellLink final : public ShellLink, public PersistFile {
  public:
+  explicit PosixShellLink(const UndoSink& onUndo) : m_fnOnUndo(onUndo) {}
+
   bool SetIdList(const ItemIdList* target) override {
     const uint32_t size = IdListSize(target);
     if (size == 0) return false;
@@ -134,7 +136,7 @@ class PosixShellLink final : public ShellLink, public PersistFile {
     std::string launcherName = EncodeUtf8(fileName);
     if (launcherName.size() > 4 && launcherName.compare(launcherName.size() - 4, 4, ".lnk") == 0)
       launcherName.resize(launcherName.size() - 4);
-    if (!SaveLauncher(launcherName + ".desktop", EncodeUtf8(*entryName))) return false;
+    if (!SaveLauncher(launcherName + ".desktop", EncodeUtf8(*entryName), m_fnOnUndo)) return false;
     if (remember) m_strFileName = fileName;
     return true;
   }
@@ -153,6 +155,7 @@ class PosixShellLink final : public ShellLink, public PersistFile {
     return ConnectionItemName(reinterpret_cast<const ItemIdList*>(m_strTarget.data() + folderItems));
   }
 
+  UndoSink m_fnOnUndo;
   int m_nReferences = 1;
   std::string m_strTarget;
   std::u16string m_strFileName;
@@ -181,6 +184,6 @@ bool PosixShell::ChangeCurrentDirectory(const char16_t* path) {
   return chdir(EncodeUtf8(path).c_str()) == 0;
 }
 
-ShellLink* PosixShell::CreateShellLink() { return new (std::nothrow) PosixShellLink; }
+ShellLink* PosixShell::CreateShellLink() { return new (std::nothrow) PosixShellLink(m_fnOnUndo); }
 
 }  // namespace halvorn

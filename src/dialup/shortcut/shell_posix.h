@@ -14,6 +14,7 @@
 #include <string>
 
 #include "dialup/entry/phonebook_path.h"
+#include "dialup/shortcut/desktop_launcher_posix.h"
 #include "dialup/shortcut/shell.h"
 
 namespace halvorn {
@@ -21,8 +22,9 @@ namespace halvorn {
 class PosixShell final : public ShellApi {
  public:
   // The Network Connections folder lists the entries of this phonebook file.
-  explicit PosixShell(std::string phonebookPath = PosixPhonebookPath())
-      : m_strPhonebookPath(std::move(phonebookPath)) {}
+  // onUndo, when set, gets the step that takes back a launcher once saved.
+  explicit PosixShell(std::string phonebookPath = PosixPhonebookPath(), UndoSink onUndo = {})
+      : m_strPhonebookPath(std::move(phonebookPath)), m_fnOnUndo(std::move(onUndo)) {}
 
   void InitializeCom() override {}
   void UninitializeCom() override {}
@@ -35,6 +37,7 @@ class PosixShell final : public ShellApi {
 
  private:
   std::string m_strPhonebookPath;
+  UndoSink m_fnOnUndo;
 };
 
 }  // namespace halvorn

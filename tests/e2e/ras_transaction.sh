@@ -1,0 +1,121 @@
+#!/usr/bin/env bash
+# The native binary: one `ras` is all its files or none. Two runs for one name
+# at once, a lock another user holds, a write that fails half-way and a kill
+# at every write leave one whole connection or none, and the same command
+# then completes. Root in a private mount namespace (see private_ppp_config).
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+private_ppp_config dev
+
+enter_scratch
+root=$PWD
+chmod 755 "$root"
+export ALLUSERSPROFILE=$root/all XDG_DESKTOP_DIR=$root/desktop
+pbk_folder="$ALLUSERSPROFILE/Application Data/Microsoft/Network/Connections/Pbk"
+pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
+peers=/etc/ppp/peers chats=/etc/chatscripts
+mkdir -p "$XDG_DESKTOP_DIR"
+pristine=$root/pristine
+mkdir "$pristine" && cp -a /etc/ppp "$pristine/ppp" && cp -a /etc/chatscripts "$pristine/chatscripts"
+
+ras() { "$HALVORN" ras Office "$1" "$2" "$3" pw 57600 "${@:4}"; }
+# Everything a run may leave, for comparing before and after.
+state() {
+  (cd /etc && find ppp chatscripts -type f -exec md5sum {} + | sort)
+  [ -d "$ALLUSERSPROFILE" ] && (cd "$ALLUSERSPROFILE" && find . | sort && find . -type f -exec md5sum {} + | sort)
+  ls -A "$XDG_DESKTOP_DIR"
+}
+reset() {
+  rm -rf "$ALLUSERSPROFILE"
+  find "$XDG_DESKTOP_DIR" /etc/ppp /etc/chatscripts -mindepth 1 -delete
+  cp -a "$pristine/ppp/." /etc/ppp/ && cp -a "$pristine/chatscripts/." /etc/chatscripts/
+}
+# One whole connection: alice's, on ttyUSB0, that pppd reads as written; on
+# failure $why says what is missing.
+whole() {
+  why=rasreset; [ "$("$HALVORN" rasreset Office; echo $?)" = 0 ] || return 1
+  why=phonebook; [ "$(tr -d '\r' <"$pbk" | grep -c -e '^PreferredBps=57600$' -e '^ConnectBps=57600$' -e '^PhoneNumber=111$' -e Unfinished)" = 3 ] || return 1
+  why=credentials; grep -q '^UserName=alice' "$cred" || return 1
+  why=secrets; [ "$(cat /etc/ppp/pap-secrets /etc/ppp/chap-secrets | grep -c -e '^"alice" "Office" "pw"$' -e '^# halvorn: Office$')" = 4 ] || return 1
+  why=files; [ -f "$chats/Office" ] && [ -f "$XDG_DESKTOP_DIR/Office.desktop" ] || return 1
+  why=dryrun; /usr/sbin/pppd call Office dryrun >/dev/null 2>&1 || return 1
+  why=litter; [ -z "$(find /etc/ppp /etc/chatscripts "$pbk_folder" "$XDG_DESKTOP_DIR" -name '.~hv*' -o -name '*.lock')" ]
+}
+
+# Two runs for one name at once: one wins whole, the other writes nothing.
+for trial in 1 2 3 4 5; do
+  reset
+  ras /dev/ttyUSB0 111 alice >"$root/a.out" 2>&1 & a=$!
+  ras /dev/ttyS1 222 bob >"$root/b.out" 2>&1 & b=$!
+  sa=0 sb=0
+  wait $a || sa=$?
+  wait $b || sb=$?
+  winner=alice
+  [ $sb = 0 ] && winner=bob
+  check "trial $trial: one run ends 0, the other 255 with 183" \
+    test "$(printf '%s\n' $sa $sb | sort -n | tr '\n' ' ')" = "0 255 "
+  check "trial $trial: every file holds the winner's values only" \
+    test "$(cat "$cred" /etc/ppp/pap-secrets /etc/ppp/chap-secrets "$peers/Office" |
+      grep -o -e alice -e bob | sort -u)" = "$winner"
+done
+
+# Anyone may open /etc/ppp and flock it; that holds no run up.
+reset
+runuser -u nobody -- flock /etc/ppp sleep 14 & holder=$!
+sleep 0.3
+started=$SECONDS
+expect_run "another user's lock on /etc/ppp changes nothing" 0 $'\n' ras /dev/ttyUSB0 111 alice shortcut
+check "... and costs no wait" test $((SECONDS - started)) -lt 5
+kill $holder 2>/dev/null || true
+check "the connection is whole" whole
+
+# What a later write would refuse is refused before the first, and a write
+# that fails half-way is taken back: the same command then completes.
+reset
+touch "/etc/ppp/.~hvnabc123"  # looks like a temporary file; it is the administrator's
+before=$(state)
+chmod 0400 /etc/ppp/pap-secrets
+expect_run "a read-only pap-secrets is refused first" 255 $'RasValidateEntryName failed: Error = 5\n' \
+  ras /dev/ttyUSB0 111 alice shortcut
+chmod 0600 /etc/ppp/pap-secrets
+check "nothing written for it" test "$(state)" = "$before"
+mount -t tmpfs -o size=8k tmpfs /etc/chatscripts
+head -c 8192 /dev/zero >/etc/chatscripts/filler 2>/dev/null || true
+before=$(state)
+expect_run "a full disk under the chat script: 624" 112 $'\n' ras /dev/ttyUSB0 111 alice shortcut
+check "every file is as before" test "$(state)" = "$before"
+check "rasreset finds no entry" test "$("$HALVORN" rasreset Office; echo $?)" = 111
+rm /etc/chatscripts/filler
+expect_run "the same command once there is room" 0 $'\n' ras /dev/ttyUSB0 111 alice shortcut
+check "a look-alike temporary file is kept" test -e "/etc/ppp/.~hvnabc123"
+rm "/etc/ppp/.~hvnabc123"
+check "the connection is whole" whole
+umount /etc/chatscripts
+
+# Killed at each of its writes (and renames, links, removals), a run leaves
+# no entry that rasreset reports unless it is whole, and the same command then
+# completes it.
+kills=0
+for call in renameat linkat unlinkat write; do
+  for ((n = 1; ; n++)); do
+    reset
+    status=0
+    (strace -qq -o /dev/null -e "trace=$call" -e "inject=$call:signal=SIGKILL:when=$n" \
+      "$HALVORN" ras Office /dev/ttyUSB0 111 alice pw 57600 shortcut >/dev/null) 2>/dev/null || status=$?
+    [ $status = 137 ] || break  # the run got past its last such call
+    kills=$((kills + 1))
+    listed=0
+    "$HALVORN" rasreset Office || listed=$?
+    retry=0
+    ras /dev/ttyUSB0 111 alice shortcut >/dev/null || retry=$?
+    if [ $listed = 0 ]; then
+      # Found whole already: the kill came after the last write that counts.
+      ok=$([ $retry = 255 ] && whole && echo yes || echo no)
+    else
+      ok=$([ $retry = 0 ] && whole && echo yes || echo no)
+    fi
+    [ "$ok" = yes ] || { echo "FAIL killed at $call #$n: rasreset $listed, retry $retry, $why"; failures=$((failures + 1)); }
+  done
+done
+check "the kill loop killed runs at their writes ($kills)" test $kills -gt 20
+finish
