@@ -88,7 +88,7 @@ check "rasreset finds no entry" test "$("$HALVORN" rasreset Office; echo $?)" = 
 rm /etc/chatscripts/filler
 expect_run "the same command once there is room" 0 $'\n' ras /dev/ttyUSB0 111 alice shortcut
 check "a look-alike temporary file is kept" test -e "/etc/ppp/.~hvnabc123"
-rm "/etc/ppp/.~hvnabc123"
+rm -f "/etc/ppp/.~hvnabc123"
 check "the connection is whole" whole
 umount /etc/chatscripts
 

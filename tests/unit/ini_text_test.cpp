@@ -56,5 +56,20 @@ TEST(IniTextTest, QuotedValuesReadBackExactly) {
   EXPECT_EQ(QuoteValue("s3cret"), "s3cret");  // what needs no quotes stays as it was stored
 }
 
+// Undoing a run: the section or key goes and every other byte stays; the
+// first match only, names matched as SetValue matches them.
+TEST(IniTextTest, RemovesOnlyTheSectionOrKeyAsked) {
+  std::string text = "[A]\r\nk=1\r\n[ b ]\r\nk=2\r\nj=3\r\n\r\n[C]\r\nk=4";
+  EXPECT_TRUE(RemoveKey(text, "B", "K"));
+  EXPECT_EQ(text, "[A]\r\nk=1\r\n[ b ]\r\nj=3\r\n\r\n[C]\r\nk=4");
+  EXPECT_TRUE(RemoveSection(text, "b"));
+  EXPECT_EQ(text, "[A]\r\nk=1\r\n[C]\r\nk=4");
+  EXPECT_TRUE(RemoveSection(text, "C"));
+  EXPECT_EQ(text, "[A]\r\nk=1\r\n");
+  EXPECT_FALSE(RemoveSection(text, "C"));
+  EXPECT_FALSE(RemoveKey(text, "A", "j"));
+  EXPECT_EQ(text, "[A]\r\nk=1\r\n");
+}
+
 }  // namespace
 }  // namespace halvorn::ini
