@@ -12,8 +12,9 @@
 namespace halvorn {
 
 // Writes what pppd needs to dial the connection: the secrets lines in both
-// secrets files (when there is a user), then the chat script and the peer
-// file. Returns 0 or an errno value.
+// secrets files (when there is a user; else an earlier entry for the name is
+// removed), then the chat script and the peer file. Returns 0 or an errno
+// value.
 int WritePppConnection(const PppFolders& folders, const PppConnection& connection,
                        std::string_view password);
 
