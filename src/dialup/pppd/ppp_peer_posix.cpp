@@ -9,7 +9,7 @@
 
 #include "profile/locked_file_posix.h"
 #include "serial/comm_posix.h"
-#include "text/wide_string.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 
@@ -83,7 +83,7 @@ std::optional<std::string> HayesDialString(std::string_view phoneNumber) {
 }
 
 std::string PppDevice(std::string_view modem) {
-  const std::string file = PosixComm::DeviceFileFor(WideString(std::string(modem).c_str()).c_str());
+  const std::string file = PosixComm::DeviceFileFor(DecodeUtf8KeepingBytes(modem).c_str());
   return !file.empty() && file.front() == '/' ? file : "/dev/modem";
 }
 
@@ -131,6 +131,7 @@ bool PppTakesName(const PppFolders& folders, std::string_view name) {
 std::string PeerFileText(const PppFolders& folders, const PppConnection& connection) {
   const std::string device = PppDevice(connection.modem);
   std::string text = PppMarkerLine(connection.name);
+  // A comment, which pppd skips to the line end whatever its length.
   if (device == "/dev/modem" && connection.modem != device) text += "# modem: " + connection.modem + "\n";
   text += *PppQuoted(device) + "\n";
   if (const auto speed = PppSpeed(connection.speed)) text += *speed + "\n";
