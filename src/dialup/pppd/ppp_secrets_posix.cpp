@@ -32,9 +32,11 @@ size_t QuotedWordLength(std::string_view text) {
 // writes it for the connection: three quoted words, the second the name.
 bool IsSecretsLineOf(std::string_view line, std::string_view connection) {
   if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  const auto name = PppQuoted(connection);
   const size_t client = QuotedWordLength(line);
-  const std::string server = " " + PppQuoted(connection).value_or("") + " ";
-  if (client == 0 || line.substr(client, server.size()) != server) return false;
+  if (!name || client == 0) return false;
+  const std::string server = " " + *name + " ";
+  if (line.substr(client, server.size()) != server) return false;
   line.remove_prefix(client + server.size());
   return !line.empty() && QuotedWordLength(line) == line.size();
 }
