@@ -19,6 +19,7 @@
 #include "profile/profile_writer_posix.h"
 #include "text/code_page.h"
 #include "text/console_posix.h"
+#include "text/utf8.h"
 
 int main(int argc, char** argv) {
   using namespace halvorn;
@@ -37,7 +38,9 @@ int main(int argc, char** argv) {
   try {
     std::vector<WideString> arguments;
     arguments.reserve(static_cast<size_t>(argc));
-    for (int i = 0; i < argc; ++i) arguments.emplace_back(argv[i]);
+    // The operands are bytes: names and paths keep them all, and text that is
+    // not UTF-8 stays recognisable as such (see DecodeUtf8KeepingBytes).
+    for (int i = 0; i < argc; ++i) arguments.emplace_back(DecodeUtf8KeepingBytes(argv[i]));
 
     // Dial-up entry: the project's own phonebook at the all-users path, made
     // dialable by pppd through its files under /etc.

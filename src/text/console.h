@@ -49,7 +49,7 @@ inline void PrintNarrow(Console& console, std::string_view text) { console.Write
 // and by the Windows one when output is redirected.
 class Utf8Console : public Console {
  public:
-  void WriteWide(std::u16string_view text) override { WriteBytes(EncodeUtf8(text)); }
+  void WriteWide(std::u16string_view text) override { WriteBytes(EncodeValidUtf8(text)); }
   void WriteNarrow(std::string_view text) override { WriteBytes(text); }
 
  protected:

@@ -15,7 +15,7 @@ Win32Console::Win32Console() : m_hOutput(GetStdHandle(STD_OUTPUT_HANDLE)) {
 
 void Win32Console::WriteWide(std::u16string_view text) {
   if (!m_bIsConsole) {
-    WriteBytes(EncodeUtf8(text));
+    WriteBytes(EncodeValidUtf8(text));
     return;
   }
   while (!text.empty()) {

@@ -57,8 +57,16 @@ printf '"/dev/ttyUSB0"\nnoauth\nipparam %s\n' "${line#"$raw_user $raw_name "}" >
 check "pppd reads the secret exactly" grep -qxF "ipparam $(pppd_shows "$password")"$'\t\t# (from /etc/ppp/peers/probe)' <<<"$(dryrun probe)"
 
 # Refusals, before anything is written.
-before=$(ls -A "$peers" "$chats"; cat /etc/ppp/*-secrets)
-expect_run "a secret starting with @" 252 $'Argument not storable: password\n' "$HALVORN" ras At m 1 u @file 9600
+state() { ls -A "$peers" "$chats"; cat /etc/ppp/*-secrets "$ALLUSERSPROFILE"/Application\ Data/*/*/*/Pbk/*; }
+before=$(state)
+quotes() { printf "%0${1}d" 0 | tr 0 "'"; }
+not_storable() { expect_run "$1" 252 "Argument not storable: $2"$'\n' "$HALVORN" ras "${@:3}"; }
+not_storable "a secret starting with @" password At m 1 u @file 9600
+not_storable "a name that is not UTF-8" connection $'N\xe9t' m 1 u p 9600
+not_storable "a password that is not UTF-8" password Net m 1 u $'p\xffw' 9600
+not_storable "a speed that is not UTF-8" baudrate Net m 1 u p $'96\xff'
+not_storable "user * (any client to pppd)" user Star m 1 '*' p 9600
+not_storable "a name whose connect word pppd would cut" connection "abcd$(quotes 245)" m 1 u p 9600
 expect_run "a number chat cannot dial" 254 $'RasSetEntryProperties failed: Error = 87\n' "$HALVORN" ras Caret m '1^2' u p 9600
 expect_run "a name pppd refuses" 255 $'RasValidateEntryName failed: Error = 123\n' "$HALVORN" ras 'a..b' m 1 u p 9600
 echo "# the administrator's" >"$peers/Manual"
@@ -70,7 +78,13 @@ own=$(mktemp -d) && cp "$HALVORN" "$own/halvorn" && chown nobody "$own" && chmod
 expect_run "a caller who may not write pppd's files" 255 $'RasValidateEntryName failed: Error = 5\n' \
   runuser -u nobody -- env ALLUSERSPROFILE="$own" "$own/halvorn" ras Mine m 1 u p 9600
 check "nothing in their phonebook" test ! -e "$own/Application Data"
-check "refusals wrote nothing" test "$(ls -A "$peers" "$chats"; cat /etc/ppp/*-secrets)" = "$before"
+check "refusals wrote nothing" test "$(state)" = "$before"
+
+# The longest connect word pppd reads whole: 1023 bytes (a byte more is
+# refused above). pppd warns of a word it cuts.
+expect_run "a connect word of 1023 bytes" 0 "" "$HALVORN" ras "abc$(quotes 245)" /dev/ttyUSB0 1 - - 9600
+capture_run dryrun "abc$(quotes 245)"
+check "pppd reads that connect word whole" test "$run_status" = 0 -a "${run_output/too long}" = "$run_output"
 
 # Without the ppp package the entry stays the tool's own, and the run says so.
 mount -t tmpfs tmpfs /etc/ppp

@@ -13,7 +13,9 @@ expect_run "missing COM port" 2 "" "$HALVORN" query COM250 "ATI0" report.ini
 check "no report file written" test ! -e report.ini
 
 simulator_start --speeds 9600 --profile E0 --vanish-after 2
-capture_run "$HALVORN" query "$SIMULATOR_PTY" "ATI0|ATI1|ATI2" gone.ini
+capture_run "$HALVORN" query "$SIMULATOR_PTY" "ATI0|ATI1|ATI2" $'gone\xff.ini'
+check "a report path that is not UTF-8 names the file of those very bytes" test -e $'gone\xff.ini'
+mv $'gone\xff.ini' gone.ini 2>/dev/null || true
 check "vanished modem: status 2" test "$run_status" = 2
 check "vanished modem: transcript stops before ATI1" \
   test "$run_output" = $'\n9600\tAT Command: ```ATQ0V1E0```\nAT Reply: ```OK```\nAT Command: ATI0\nAT Reply: 56000  OK'

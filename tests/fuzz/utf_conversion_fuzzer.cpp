@@ -1,11 +1,13 @@
 // UTF-8 <-> UTF-16: valid text makes the round trip unchanged, anything else
-// converts without a crash; the profile files' lossless UTF-16 form of any
-// bytes converts back to the same bytes.
+// converts without a crash; the command line's decoding keeps every byte and
+// shows exactly the text that was not UTF-8; the profile files' lossless
+// UTF-16 form of any bytes converts back to the same bytes.
 #include <string>
 
 #include "fuzz_input.h"
 #include "profile/file_encoding.h"
 #include "text/code_page.h"
+#include "text/utf8.h"
 
 using halvorn::fuzzing::Check;
 
@@ -21,6 +23,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Check(utf8.ToNarrow(0, wide.data(), wideSize, narrow.data(), narrowSize) == narrowSize);
   // Invalid bytes became U+FFFD; converting that result again is stable.
   if (wide.find(u'\uFFFD') == std::u16string::npos) Check(narrow == bytes);
+
+  const std::u16string kept = halvorn::DecodeUtf8KeepingBytes(bytes);
+  Check(halvorn::EncodeUtf8(kept) == bytes);
+  Check(halvorn::HasLoneSurrogate(kept) == (halvorn::EncodeUtf8(halvorn::DecodeUtf8(bytes)) != bytes));
 
   // The same bytes read as UTF-16 units, with lone surrogates among them.
   std::u16string units(size / 2, u'\0');

@@ -56,13 +56,19 @@ TEST_F(PosixPhonebookTest, TextsComeBackExactlyOrAreRefusedUpFront) {
   ASSERT_EQ(phonebook.SetCredentials(u"OFFICE", Credentials(u"", u"")), 0u);
   EXPECT_EQ(ScratchFolder::Read(phonebook.CredentialsPath()), "[Office]\r\nUserName=\r\nPassword=\r\n");
 
-  for (EntryOperand operand : {EntryOperand::Modem, EntryOperand::PhoneNumber, EntryOperand::User}) {
+  for (EntryOperand operand : {EntryOperand::Modem, EntryOperand::PhoneNumber, EntryOperand::User,
+                                EntryOperand::BaudRate}) {
     EXPECT_TRUE(phonebook.CanStore(operand, u"  a=b;\"c\"  "));
-    for (const char16_t* bad : {u"pw\n[x]", u"a\rb", u"\x1B[2J", u"a\xD800", u"\x7F"})
+    for (const char16_t* bad : {u"pw\n[x]", u"a\rb", u"\x1B[2J", u"a\xD800", u"\x7F", u"N\xDCE9t"})
       EXPECT_FALSE(phonebook.CanStore(operand, bad)) << EncodeUtf8(bad);
   }
   EXPECT_FALSE(phonebook.CanStore(EntryOperand::Password, u"a\tb"));
+  // A name that was not UTF-8 (its byte kept as a lone surrogate) is no name the user typed.
+  EXPECT_FALSE(phonebook.CanStore(EntryOperand::Connection, u"N\xDCE9t"));
   EXPECT_FALSE(phonebook.CanStore(EntryOperand::Connection, std::u16string(128, u'\u00e9').c_str()));  // 256 bytes
+  // pppd reads a client of "*" as any client.
+  EXPECT_EQ(std::pair(phonebook.CanStore(EntryOperand::User, u"*"), phonebook.CanStore(EntryOperand::User, u"**")),
+            std::pair(false, true));
 }
 
 TEST_F(PosixPhonebookTest, UnreadableOrUnwritablePhonebook) {

@@ -46,21 +46,32 @@ TEST(PppSecrets, EntryReplacesOnlyItsOwnEarlierLines) {
   EXPECT_EQ(text, "# client server secret\n\"bob\" Office x\n# halvorn: Home\n\"h\" \"Home\" \"2\"\n"
                   "* * pw\n# halvorn: Office\n\"alice\" \"Office\" \"new\"\n");
   EXPECT_FALSE(PutSecretsEntry(text, "Office", SecretsEntry("alice", "Office", "new")));
+  // After a marker, only the line the tool writes is its own: an
+  // administrator's line after a look-alike comment stays, and so does the comment.
+  for (const char* administrators : {"\"bob\" \"Office\" x\n", "\"bob\" \"Office\" \"x\" 10.0.0.1\n",
+                                     "bob Office \"x\"\n", "\"bob\" \"Office \" \"x\"\n", "\n"}) {
+    const std::string lookalike = std::string("# halvorn: Office\n") + administrators;
+    text = lookalike;
+    EXPECT_FALSE(PutSecretsEntry(text, "Office", ""));
+    EXPECT_EQ(text, lookalike) << administrators;
+  }
 }
 
 // Modes, secrets, refusals and a missing ppp package are checked with the real
 // binary and pppd (tests/e2e/ppp.sh); what may be stored in phonebook_posix_test.cpp.
-// Here an empty user (from "-"): no user line and no secret.
+// Here an empty user (from "-"): no user line and no secret, and a secret an
+// earlier run left for the name goes.
 TEST(PppPhonebook, AnEmptyUserWritesNoUserLineAndNoSecret) {
   ScratchFolder scratch;
   for (const char* folder : {"etc", "etc/ppp", "etc/ppp/peers", "etc/chatscripts"})
     mkdir(scratch.Path(folder).c_str(), 0755);
+  ASSERT_EQ(StoreSecrets(scratch.Path("etc/ppp/pap-secrets"), "old", "Guest", "pw"), 0);
   PosixPhonebook phonebook{scratch.Path("rasphone.pbk"), scratch.Path("etc")};
   const RasEntryRecord record = testing::TabledEntry(u"1");
   ASSERT_EQ(phonebook.SetEntryProperties(u"Guest", &record, kRasEntryRecordSize), 0u);
   ASSERT_EQ(phonebook.SetCredentials(u"Guest", testing::Credentials(u"", u"pw")), 0u);
   EXPECT_EQ(ScratchFolder::Read(scratch.Path("etc/ppp/peers/Guest")).find("user "), std::string::npos);
-  EXPECT_EQ(ScratchFolder::Read(scratch.Path("etc/ppp/pap-secrets")).find("Guest"), std::string::npos);
+  EXPECT_EQ(ScratchFolder::Read(scratch.Path("etc/ppp/pap-secrets")), "");
 }
 
 }  // namespace

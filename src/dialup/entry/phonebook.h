@@ -19,7 +19,7 @@ inline constexpr uint32_t kErrorCannotWritePhonebook = 624;
 inline constexpr uint32_t kErrorInvalidSize = 632;
 
 // The operands of `ras` that the phonebook stores.
-enum class EntryOperand { Connection, Modem, PhoneNumber, User, Password };
+enum class EntryOperand { Connection, Modem, PhoneNumber, User, Password, BaudRate };
 
 class Phonebook {
  public:

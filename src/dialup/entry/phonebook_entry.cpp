@@ -68,13 +68,15 @@ const char16_t* TooLongOperand(const WideString& connection, const WideString& m
 // The name of the first operand the phonebook cannot store, or null.
 const char16_t* UnstorableOperand(Phonebook& phonebook, const WideString& connection,
                                   const WideString& modem, const WideString& phoneNumber,
-                                  const WideString& user, const WideString& password) {
+                                  const WideString& user, const WideString& password,
+                                  const WideString& baudRate) {
   if (!phonebook.CanStore(EntryOperand::Connection, connection.c_str())) return u"connection";
   if (!phonebook.CanStore(EntryOperand::Modem, modem.c_str())) return u"modem";
   if (!phonebook.CanStore(EntryOperand::PhoneNumber, phoneNumber.c_str())) return u"phonenumber";
   if (!phonebook.CanStore(EntryOperand::User, user.c_str())) return u"user";
   if (!IsDash(user) && !phonebook.CanStore(EntryOperand::Password, password.c_str()))
     return u"password";
+  if (!phonebook.CanStore(EntryOperand::BaudRate, baudRate.c_str())) return u"baudrate";
   return nullptr;
 }
 
@@ -151,7 +153,7 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
     return kRasArgumentTooLong;
   }
   if (const char16_t* name = UnstorableOperand(services.phonebook, connection, modem, phoneNumber,
-                                               user, password)) {
+                                               user, password, baudRate)) {
     PrintWide(services.console, u"Argument not storable: %s\n", {name});
     return kRasArgumentTooLong;
   }

@@ -91,25 +91,12 @@ uint32_t RasStatusFromErrno(int error, ErrnoStep step) {
   return kErrorCannotWritePhonebook;
 }
 
-bool HasUnpairedSurrogate(std::u16string_view text) {
-  for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    if (unit >= 0xD800 && unit <= 0xDBFF) {
-      if (i + 1 == text.size() || text[i + 1] < 0xDC00 || text[i + 1] > 0xDFFF) return true;
-      ++i;
-    } else if (unit >= 0xDC00 && unit <= 0xDFFF) {
-      return true;
-    }
-  }
-  return false;
-}
-
 // Values go on one line of the file: no control characters, nothing that
 // cannot be written as UTF-8.
 bool IsStorableValue(std::u16string_view text) {
   for (char16_t unit : text)
     if (unit < 0x20 || unit == 0x7F) return false;
-  return !HasUnpairedSurrogate(text);
+  return !HasLoneSurrogate(text);
 }
 
 // The text of a fixed record field up to its terminator, as stored (quoted
@@ -160,7 +147,7 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
   const std::u16string_view name(entryName);
   if (name.empty() || name.size() > kMaxEntryNameChars) return false;
   if (name.front() == u'.' || name.front() == u' ' || name.back() == u' ') return false;
-  if (HasUnpairedSurrogate(name)) return false;
+  if (HasLoneSurrogate(name)) return false;
   bool hasLetterOrDigit = false;
   for (char16_t unit : name) {
     if (unit < 0x20 || unit == 0x7F) return false;
@@ -403,14 +390,19 @@ bool PosixPhonebook::CanStore(EntryOperand operand, const char16_t* text) {
   const std::u16string_view wide(text);
   const std::string utf8 = EncodeUtf8(wide);
   const size_t bytes = utf8.size();
-  // A malformed name is the name check's to refuse, with its own status; pppd
-  // takes file names of at most 255 bytes.
-  if (operand == EntryOperand::Connection) return bytes <= kMaxPppBytes;
+  // A malformed name is the name check's to refuse, with its own status, but
+  // bytes that are not UTF-8 are stored as no name the user typed. pppd takes
+  // file names of at most 255 bytes, and the name's words in the peer file
+  // must reach pppd whole.
+  if (operand == EntryOperand::Connection)
+    return bytes <= kMaxPppBytes && !HasLoneSurrogate(wide) &&
+           PppTakesName(PppFolders(m_strPppRoot), utf8);
   // Every other value goes on one line of a file.
   if (!IsStorableValue(wide)) return false;
   switch (operand) {
     case EntryOperand::User:
-      return bytes <= kMaxPppBytes;
+      // pppd reads a client of "*" in its secrets files as any client.
+      return bytes <= kMaxPppBytes && utf8 != "*";
     case EntryOperand::Password:
       return bytes <= kMaxPppBytes && PppTakesSecret(utf8);
     default:

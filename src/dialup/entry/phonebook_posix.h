@@ -34,10 +34,11 @@ class PosixPhonebook final : public Phonebook {
   PosixPhonebook(std::string phonebookPath, std::string pppRoot);
   ~PosixPhonebook() override;
 
-  // Refuses a modem, phone number, user or password holding a control
-  // character or a lone surrogate (the file could not keep it on one line),
-  // and what pppd could not take: a name, user or password over 255 bytes, a
-  // password that starts with "@".
+  // Refuses any operand holding a lone surrogate (bytes that were not UTF-8),
+  // every operand but the name holding a control character (the file could
+  // not keep it on one line), and what pppd could not take: a name, user or
+  // password over 255 bytes, a name whose connect command would be cut, a
+  // user of "*" (any client to pppd), a password that starts with "@".
   bool CanStore(EntryOperand operand, const char16_t* text) override;
   uint32_t QueryEntrySize(uint32_t& size) override;
   uint32_t ValidateEntryName(const char16_t* entryName) override;

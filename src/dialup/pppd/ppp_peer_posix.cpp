@@ -9,7 +9,7 @@
 
 #include "profile/locked_file_posix.h"
 #include "serial/comm_posix.h"
-#include "text/wide_string.h"
+#include "text/utf8.h"
 
 namespace halvorn {
 
@@ -39,6 +39,12 @@ std::string ShellWord(std::string_view text) {
   return word + "'";
 }
 
+// The connect command: chat with the connection's script. pppd hands it to
+// /bin/sh.
+std::string ConnectCommand(const PppFolders& folders, std::string_view name) {
+  return std::string(kChatProgram) + " -v -f " + ShellWord(folders.ChatScriptPath(name));
+}
+
 // pppd opens the chat script with the dialling user's own uid: they reach it
 // through the dip group.
 gid_t DipGroup() {
@@ -53,6 +59,7 @@ std::string PppMarkerLine(std::string_view name) {
 }
 
 std::optional<std::string> PppQuoted(std::string_view text) {
+  if (text.size() > kPppMaxWordBytes) return std::nullopt;
   std::string word = "\"";
   for (char c : text) {
     if (IsControl(c)) return std::nullopt;
@@ -76,7 +83,7 @@ std::optional<std::string> HayesDialString(std::string_view phoneNumber) {
 }
 
 std::string PppDevice(std::string_view modem) {
-  const std::string file = PosixComm::DeviceFileFor(WideString(std::string(modem).c_str()).c_str());
+  const std::string file = PosixComm::DeviceFileFor(DecodeUtf8KeepingBytes(modem).c_str());
   return !file.empty() && file.front() == '/' ? file : "/dev/modem";
 }
 
@@ -128,15 +135,18 @@ bool PppFolders::OwnedBy(std::string_view name) const {
   return true;
 }
 
+bool PppTakesName(const PppFolders& folders, std::string_view name) {
+  return ConnectCommand(folders, name).size() <= kPppMaxWordBytes;
+}
+
 std::string PeerFileText(const PppFolders& folders, const PppConnection& connection) {
   const std::string device = PppDevice(connection.modem);
   std::string text = PppMarkerLine(connection.name);
+  // A comment, which pppd skips to the line end whatever its length.
   if (device == "/dev/modem" && connection.modem != device) text += "# modem: " + connection.modem + "\n";
   text += *PppQuoted(device) + "\n";
   if (const auto speed = PppSpeed(connection.speed)) text += *speed + "\n";
-  const std::string chat = std::string(kChatProgram) + " -v -f " +
-                           ShellWord(folders.ChatScriptPath(connection.name));
-  text += "connect " + *PppQuoted(chat) + "\n";
+  text += "connect " + *PppQuoted(ConnectCommand(folders, connection.name)) + "\n";
   if (!connection.user.empty()) text += "user " + *PppQuoted(connection.user) + "\n";
   // The secret is looked up by the connection, not by the login name alone.
   text += "remotename " + *PppQuoted(connection.name) + "\n";
@@ -160,6 +170,7 @@ std::string ChatScriptText(const PppConnection& connection) {
 int WritePeerFiles(const PppFolders& folders, const PppConnection& connection, bool replaceOwn) {
   for (const std::string* text : {&connection.name, &connection.modem, &connection.user})
     if (!PppQuoted(*text)) return EINVAL;
+  if (!PppTakesName(folders, connection.name) || !PppQuoted(PppDevice(connection.modem))) return EINVAL;
   if (!HayesDialString(connection.phoneNumber)) return EINVAL;
   const gid_t dip = DipGroup();
   // Only root may hand a file to a group it is not in; anyone else keeps their own.

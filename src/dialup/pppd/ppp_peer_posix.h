@@ -14,9 +14,13 @@ namespace halvorn {
 // connection: "# halvorn: NAME".
 std::string PppMarkerLine(std::string_view name);
 
+// pppd reads a word of its option and secrets files into a buffer of 1024
+// bytes: a longer one is cut, with only a warning, and means something else.
+inline constexpr size_t kPppMaxWordBytes = 1023;
+
 // Text as one word of pppd's option and secrets files: in double quotes, with
 // "\" as "\\" and '"' as "\"". None when it holds a control character, which
-// no such file can carry on one line.
+// no such file can carry on one line, or is longer than pppd reads.
 std::optional<std::string> PppQuoted(std::string_view text);
 
 // The dial string chat sends after ATDT: the Hayes dial characters of the
@@ -69,6 +73,11 @@ class PppFolders {
  private:
   std::string m_strRoot;
 };
+
+// Whether pppd reads every word of the peer file of a connection of that
+// name whole. The connect command holds the chat script's path as one word
+// for the shell, where each "'" of the name takes four bytes.
+bool PppTakesName(const PppFolders& folders, std::string_view name);
 
 std::string PeerFileText(const PppFolders& folders, const PppConnection& connection);
 std::string ChatScriptText(const PppConnection& connection);

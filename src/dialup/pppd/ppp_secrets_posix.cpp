@@ -13,6 +13,34 @@ namespace {
 
 constexpr mode_t kSecretsMode = 0600;
 
+// Length of the word at the start of text as PppQuoted writes it, or 0.
+size_t QuotedWordLength(std::string_view text) {
+  if (text.substr(0, 1) != "\"") return 0;
+  for (size_t i = 1; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '"') return i + 1;
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return 0;
+    if (c == '\\') {
+      if (i + 1 == text.size() || (text[i + 1] != '\\' && text[i + 1] != '"')) return 0;
+      ++i;
+    }
+  }
+  return 0;
+}
+
+// Whether line (with its line end, if any) is a secrets line as SecretsEntry
+// writes it for the connection: three quoted words, the second the name.
+bool IsSecretsLineOf(std::string_view line, std::string_view connection) {
+  if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
+  const auto name = PppQuoted(connection);
+  const size_t client = QuotedWordLength(line);
+  if (!name || client == 0) return false;
+  const std::string server = " " + *name + " ";
+  if (line.substr(client, server.size()) != server) return false;
+  line.remove_prefix(client + server.size());
+  return !line.empty() && QuotedWordLength(line) == line.size();
+}
+
 }  // namespace
 
 bool PppTakesSecret(std::string_view password) { return password.substr(0, 1) != "@"; }
@@ -31,15 +59,20 @@ bool PutSecretsEntry(std::string& text, std::string_view connection, const std::
     size_t end = text.find('\n', start);
     end = end == std::string::npos ? text.size() : end + 1;
     if (text.compare(start, end - start, marker) == 0) {
-      // The marker and the line after it are this tool's earlier entry.
-      end = text.find('\n', end);
-      start = end == std::string::npos ? text.size() : end + 1;
-      continue;
+      size_t next = text.find('\n', end);
+      next = next == std::string::npos ? text.size() : next + 1;
+      // The marker and the line after it are this tool's earlier entry only
+      // when that line is what the tool writes; an administrator's line after
+      // a comment that looks the same stays, and so does the comment.
+      if (IsSecretsLineOf(std::string_view(text).substr(end, next - end), connection)) {
+        start = next;
+        continue;
+      }
     }
     kept.append(text, start, end - start);
     start = end;
   }
-  if (!entry.empty() && !kept.empty() && kept.back() != '\n') kept += '\n';
+  if (!kept.empty() && kept.back() != '\n' && !entry.empty()) kept += '\n';
   kept += entry;
   const bool changed = kept != text;
   text = std::move(kept);
@@ -52,8 +85,10 @@ std::string OwnSecretsEntry(std::string_view text, std::string_view connection) 
     size_t end = text.find('\n', start);
     end = end == std::string_view::npos ? text.size() : end + 1;
     if (text.compare(start, end - start, marker) == 0) {
-      const size_t next = text.find('\n', end);
-      return std::string(text.substr(start, (next == std::string_view::npos ? text.size() : next + 1) - start));
+      size_t next = text.find('\n', end);
+      next = next == std::string_view::npos ? text.size() : next + 1;
+      if (IsSecretsLineOf(text.substr(end, next - end), connection))
+        return std::string(text.substr(start, next - start));
     }
     start = end;
   }
@@ -62,6 +97,13 @@ std::string OwnSecretsEntry(std::string_view text, std::string_view connection) 
 
 int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
                         const std::string& entry, std::string* previous) {
+  if (previous != nullptr) previous->clear();
+  // Taking away an entry that is not there touches no file at all.
+  if (entry.empty()) {
+    std::string text;
+    if (int error = ReadFileLocked(path, text)) return error == ENOENT ? 0 : error;
+    if (OwnSecretsEntry(text, connection).empty()) return 0;
+  }
   // As a secret store: the caller's own file in a folder no one else may
   // write to, never reached through a link, and closed to others as it is
   // rewritten (the new text is never readable by more than the old).
@@ -76,8 +118,9 @@ int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
 
 int StoreSecrets(const std::string& path, std::string_view user, std::string_view connection,
                  std::string_view password) {
-  const std::string entry = SecretsEntry(user, connection, password);
-  if (entry.empty()) return EINVAL;
+  // Without a user the connection has no secret: only an earlier one goes.
+  const std::string entry = user.empty() ? std::string() : SecretsEntry(user, connection, password);
+  if (!user.empty() && entry.empty()) return EINVAL;
   return ReplaceSecretsEntry(path, connection, entry, nullptr);
 }
 

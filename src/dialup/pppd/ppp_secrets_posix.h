@@ -18,7 +18,10 @@ std::string SecretsEntry(std::string_view user, std::string_view connection,
                          std::string_view password);
 
 // Puts entry into the text of a secrets file in place of this tool's earlier
-// entry for the connection, or at the end. Returns whether the text changed.
+// entry for the connection, or at the end; an empty entry only removes the
+// earlier one. An earlier entry is the marker line followed by a line exactly
+// as SecretsEntry writes it for the connection; any other line after the
+// marker is kept, with the marker. Returns whether the text changed.
 bool PutSecretsEntry(std::string& text, std::string_view connection, const std::string& entry);
 
 // This tool's entry for the connection in the text of a secrets file (its
@@ -33,7 +36,8 @@ int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
 
 // Stores the entry in the secrets file at path under its lock, atomically. A
 // file that others could read is closed to them first; a new one is 0600.
-// Returns 0 or an errno value.
+// An empty user stores no secret and removes an earlier entry for the
+// connection. Returns 0 or an errno value.
 int StoreSecrets(const std::string& path, std::string_view user, std::string_view connection,
                  std::string_view password);
 
