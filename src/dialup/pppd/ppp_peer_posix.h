@@ -67,6 +67,10 @@ class PppFolders {
   std::string m_strRoot;
 };
 
+// The file pppd writes, for as long as the connection runs, under the peer
+// file's linkname (the connection's name): its process id on the first line.
+std::string PppPidFilePath(std::string_view name);
+
 std::string PeerFileText(const PppFolders& folders, const PppConnection& connection);
 std::string ChatScriptText(const PppConnection& connection);
 

@@ -30,8 +30,13 @@ std::optional<std::string> UserDirsDesktop(std::string_view userDirs, std::strin
 
 // The desktop folder: $XDG_DESKTOP_DIR, else the user-dirs.dirs line of the
 // user's home, else HOME/Desktop. The user is the one who invoked sudo when
-// the tool runs as root through it, otherwise the one in $HOME.
+// the tool runs as root through it, their files read with their rights;
+// otherwise the one in $HOME.
 std::optional<std::string> UserDesktopFolder();
+
+// Makes folder the current folder, as the invoking user under sudo: false
+// when they may not enter it.
+bool EnterDesktopFolder(const std::string& folder);
 
 // Saves the launcher of the connection as fileName in the current folder, as
 // the invoking user under sudo. A file of that name that this tool did not
