@@ -43,6 +43,17 @@ enter_scratch() {
   cd "$(mktemp -d)"
 }
 
+# hang_up LAUNCHER: runs the launcher's "Hang up" action as GNOME does, through
+# GLib (gio launch, which runs a file's main Exec line: the action's goes
+# there), and waits for everything it started to end.
+hang_up() {
+  local copy
+  copy=$(mktemp --suffix=.desktop)
+  printf '[Desktop Entry]\nType=Application\nName=Hang up\n%s\n' \
+    "$(sed -n '/^\[Desktop Action HangUp\]$/,/^\[/p' "$1" | grep '^Exec=')" >"$copy"
+  strace -f -qq -e trace=none -o /dev/null gio launch "$copy"
+}
+
 finish() {
   [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 }

@@ -25,7 +25,7 @@ for secrets in pap chap; do
 done
 capture_run dryrun Office
 check "pppd dry run of Office exits 0" test "$run_status" = 0
-for option in "user alice" "remotename Office" /dev/ttyUSB0 57600 noauth \
+for option in "user alice" "remotename Office" "linkname Office" /dev/ttyUSB0 57600 noauth \
   "connect /usr/sbin/chat -v -f /etc/chatscripts/Office"; do
   check "pppd reads: $option" grep -q "^$option"$'\t\t# (from /etc/ppp/peers/Office)' <<<"$run_output"
 done
@@ -104,4 +104,19 @@ capture_run timeout 60 runuser -u nobody -G dip -- pon Office nodetach logfd 1
 simulator_stop
 check "pon Office: the modem on /dev/ttyUSB0 is dialled" grep -q 'speed=57600 .*rx="ATDT5551234\\r"' "$SIMULATOR_LOG"
 check "pon Office: pppd reports the serial connection" grep -q "Serial connection established" <<<"$run_output"
+
+# pppd writes the connection's pid file (its linkname), which the launcher's
+# Hang up reads, as it starts, before the modem has answered.
+simulator_start --on ATDT5551234 late:3000
+stty -F "$SIMULATOR_PTY" raw -echo
+ln -sf "$SIMULATOR_PTY" /dev/ttyUSB0
+runuser -u nobody -G dip -- pon Office nodetach >/dev/null 2>&1 &
+dialling=$!
+for _ in $(seq 50); do [ -s /run/ppp-Office.pid ] && break; sleep 0.05; done
+pid=$(head -n 1 /run/ppp-Office.pid 2>/dev/null) || true
+check "the pid file names pppd while it dials" \
+  test "$(tr '\0' ' ' <"/proc/${pid:-0}/cmdline" 2>/dev/null)" = "/usr/sbin/pppd call Office nodetach "
+wait "$dialling" || true
+simulator_stop
+check "pppd removes its pid file at exit" test ! -e /run/ppp-Office.pid
 finish

@@ -34,6 +34,29 @@ check "only the three launchers on the desktop" [ "$(ls -A "$XDG_DESKTOP_DIR" | 
 expect_run "a name the Exec line must quote" 0 $'\n' ras 'A"b$c`100%' s
 check_launcher "$XDG_DESKTOP_DIR/A\"b\$c\`100%.desktop" '/usr/bin/pon "A\\"b\\$c\\`100%%"'
 
+# The Hang up action stops its own connection's pppd only: not the twin
+# "Office 2", nor a process that is no pppd, named by a stale pid file.
+# Stand-ins named pppd hold the pid files, in a private /run.
+mount -t tmpfs tmpfs /run
+cp /bin/sleep "$root/pppd"
+declare -A process
+for name in Office "Office 2" 'A"b$c`100%'; do
+  "$root/pppd" 60 >/dev/null 2>&1 &
+  process[$name]=$!
+  printf '%s\nppp0\n' "$!" >"/run/ppp-$name.pid"
+done
+sleep 60 >/dev/null 2>&1 &
+process[Offic]=$!
+echo "$!" >/run/ppp-Offic.pid
+for name in Office 'A"b$c`100%' Offic; do hang_up "$XDG_DESKTOP_DIR/$name.desktop"; done
+# Whatever is still running gets SIGKILL: 137; the hang up's SIGTERM gives 143.
+for run in "Office:143" "Office 2:137" 'A"b$c`100%:143' "Offic:137"; do
+  kill -KILL "${process[${run%:*}]}" 2>/dev/null || true
+  status=0 && wait "${process[${run%:*}]}" || status=$?
+  check "hang up: ${run%:*} ends with ${run#*:}" test "$status" = "${run#*:}"
+done
+umount /run
+
 # Without XDG_DESKTOP_DIR: the user-dirs.dirs line, else $HOME/Desktop.
 mkdir "$HOME/Desktop" "$HOME/Bureau" "$HOME/.config"
 expect_run "desktop under HOME" 0 $'\n' env -u XDG_DESKTOP_DIR "$HALVORN" ras Lab m 1 - - 9600 s
@@ -55,6 +78,15 @@ check "the launcher is the invoking user's" test "$(stat -c %u:%g "$dialer_home/
 check "the user's own run validates it" \
   test -z "$(runuser -u dialer -- desktop-file-validate "$dialer_home/Desktop/Sudo.desktop" 2>&1)"
 check "no launcher in root's desktop" test ! -e /root/Desktop/Sudo.desktop
+
+# Under sudo the desktop is entered as the user: their own desktop behind a
+# folder only root may search gets no launcher.
+mkdir -p "$root/locked/Desktop" "$dialer_home/.config"
+chmod 700 "$root/locked" && chown 4242:4242 "$root/locked/Desktop"
+echo "XDG_DESKTOP_DIR=\"$root/locked/Desktop\"" >"$dialer_home/.config/user-dirs.dirs"
+expect_run "sudo: a desktop the user cannot reach" 0 $'Shortcut creation error!\n\n' \
+  env -u XDG_DESKTOP_DIR SUDO_USER=dialer HOME=/root "$HALVORN" ras Sudo2 m 1 - - 9600 s
+check "sudo: no launcher written anywhere" [ -z "$(find "$root" -name 'Sudo2*')" ]
 
 # A file of that name the tool did not write is kept, and the run says so.
 echo "mine" >"$XDG_DESKTOP_DIR/Field.desktop"

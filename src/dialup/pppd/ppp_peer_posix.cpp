@@ -98,6 +98,10 @@ std::optional<std::string> PppSpeed(std::string_view speed) {
   return digits;
 }
 
+std::string PppPidFilePath(std::string_view name) {
+  return "/run/ppp-" + std::string(name) + ".pid";
+}
+
 std::string PppFolders::PeerPath(std::string_view name) const {
   return PeersFolder() + "/" + std::string(name);
 }
@@ -150,6 +154,9 @@ std::string PeerFileText(const PppFolders& folders, const PppConnection& connect
   if (!connection.user.empty()) text += "user " + *PppQuoted(connection.user) + "\n";
   // The secret is looked up by the connection, not by the login name alone.
   text += "remotename " + *PppQuoted(connection.name) + "\n";
+  // pppd keeps its process id in a file named after the link (PppPidFilePath)
+  // while it runs: hanging up signals that process and no other connection.
+  text += "linkname " + *PppQuoted(connection.name) + "\n";
   // /etc/ppp/options asks for "auth"; a dial-out peer cannot give it.
   text += "noauth\n";
   text += "noipdefault\ndefaultroute\nusepeerdns\nhide-password\nlock\nmodem\ncrtscts\nmaxfail 3\n";

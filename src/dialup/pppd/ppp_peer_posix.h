@@ -79,6 +79,10 @@ class PppFolders {
 // for the shell, where each "'" of the name takes four bytes.
 bool PppTakesName(const PppFolders& folders, std::string_view name);
 
+// The file pppd writes, for as long as the connection runs, under the peer
+// file's linkname (the connection's name): its process id on the first line.
+std::string PppPidFilePath(std::string_view name);
+
 std::string PeerFileText(const PppFolders& folders, const PppConnection& connection);
 std::string ChatScriptText(const PppConnection& connection);
 

@@ -13,7 +13,6 @@
 
 #include "dialup/pppd/ppp_peer_posix.h"
 #include "profile/locked_file_posix.h"
-#include "text/ascii.h"
 
 namespace halvorn {
 
@@ -21,21 +20,9 @@ namespace {
 
 constexpr mode_t kLauncherMode = 0755;
 constexpr char kPon[] = "/usr/bin/pon";
-constexpr char kPoff[] = "/usr/bin/poff";
+constexpr char kPkill[] = "/usr/bin/pkill";
 constexpr char kPppd[] = "/usr/sbin/pppd";
 constexpr size_t kMaxUserDirsBytes = 65536;
-
-// Whether `poff NAME` finds the connection: it echoes the name unquoted into
-// an awk pattern, so only characters that mean nothing there, and single
-// blanks, come through.
-bool PoffTakes(std::string_view name) {
-  if (name.empty() || name.front() == '-' || name.find("  ") != std::string_view::npos) return false;
-  for (char c : name)
-    if (!IsAsciiAlphaNumeric(c) && static_cast<unsigned char>(c) < 0x80 &&
-        std::string_view(" _,:@%=~-").find(c) == std::string_view::npos)
-      return false;
-  return true;
-}
 
 std::string ExecLine(std::initializer_list<std::string_view> arguments) {
   std::string line;
@@ -158,8 +145,11 @@ std::string LauncherText(std::string_view name) {
   text += std::string("TryExec=") + (pon ? kPon : kPppd) + "\n";
   text += "Icon=modem\nTerminal=false\nCategories=Network;Dialup;\nActions=HangUp;\n\n";
   text += "[Desktop Action HangUp]\nName=Hang up\n";
-  // A name poff cannot match hangs up the one connection that is up.
-  text += "Exec=" + (PoffTakes(name) ? ExecLine({kPoff, name}) : ExecLine({kPoff})) + "\n";
+  // poff matches a pattern built from the name, which also finds "NAME b":
+  // this stops only the pppd whose process id the connection's pid file
+  // holds, and only while that process is a pppd (a stale file may name a
+  // process id that was given out again).
+  text += "Exec=" + ExecLine({kPkill, "--pidfile", PppPidFilePath(name), "--exact", "pppd"}) + "\n";
   return text;
 }
 
@@ -201,13 +191,18 @@ std::optional<std::string> UserDesktopFolder() {
     return std::nullopt;
   }
   while (home.size() > 1 && home.back() == '/') home.pop_back();
-  const std::string userDirs = home + "/.config/user-dirs.dirs";
   const InvokingUserScope user;  // their file, read with their rights
-  if (user.Ok()) {
-    if (const auto text = ReadSmallFile(userDirs))
-      if (auto desktop = UserDirsDesktop(*text, home)) return desktop;
-  }
+  if (!user.Ok()) return std::nullopt;
+  if (const auto text = ReadSmallFile(home + "/.config/user-dirs.dirs"))
+    if (auto desktop = UserDirsDesktop(*text, home)) return desktop;
   return home + "/Desktop";
+}
+
+bool EnterDesktopFolder(const std::string& folder) {
+  // Entered as root, a folder on a path the user may not search would let
+  // the launcher land where they cannot reach it.
+  const InvokingUserScope user;
+  return user.Ok() && chdir(folder.c_str()) == 0;
 }
 
 bool SaveLauncher(const std::string& fileName, std::string_view name, const UndoSink& onUndo) {

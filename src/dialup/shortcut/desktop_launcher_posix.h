@@ -31,8 +31,13 @@ std::optional<std::string> UserDirsDesktop(std::string_view userDirs, std::strin
 
 // The desktop folder: $XDG_DESKTOP_DIR, else the user-dirs.dirs line of the
 // user's home, else HOME/Desktop. The user is the one who invoked sudo when
-// the tool runs as root through it, otherwise the one in $HOME.
+// the tool runs as root through it, their files read with their rights;
+// otherwise the one in $HOME.
 std::optional<std::string> UserDesktopFolder();
+
+// Makes folder the current folder, as the invoking user under sudo: false
+// when they may not enter it.
+bool EnterDesktopFolder(const std::string& folder);
 
 // Takes a step that undoes a write (returning 0 or an errno value), to run
 // should the run that made the write fail.

@@ -1,7 +1,5 @@
 #include "dialup/shortcut/shell_posix.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -181,7 +179,7 @@ ShellFolder* PosixShell::GetDesktopFolder() {
 }
 
 bool PosixShell::ChangeCurrentDirectory(const char16_t* path) {
-  return chdir(EncodeUtf8(path).c_str()) == 0;
+  return EnterDesktopFolder(EncodeUtf8(path));
 }
 
 ShellLink* PosixShell::CreateShellLink() { return new (std::nothrow) PosixShellLink(m_fnOnUndo); }
