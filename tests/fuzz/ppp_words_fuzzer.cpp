@@ -244,6 +244,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   Check(next() == "remotename");
   Check(next() == name);
+  Check(next() == "linkname");
+  Check(next() == name);
   // Nothing of the operands is left for pppd to read as an option.
   const std::vector<std::string> plain = PppdWords(halvorn::PeerFileText(folders, {"x", "/dev/x", "1", "", ""}));
   Check(std::vector<std::string>(words.begin() + static_cast<long>(w), words.end()) ==

@@ -60,7 +60,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-
 // The steps of the service that meet an errno value. Each reports it as the
 // service reports that step's failure.
 enum class ErrnoStep {
@@ -191,7 +190,9 @@ uint32_t PosixPhonebook::CheckNameFree(const std::string& name, bool& resume) {
   std::string section, text;
   const uint32_t status = FindEntry(name, section, text);
   if (status != 0 && status != kErrorCannotFindPhonebookEntry) return status;
-  const bool unfinished = status == 0 && IsUnfinished(text, section);
+  // A killed run's entry is completed only under the name it was begun with:
+  // pppd's files of another spelling would be other files.
+  const bool unfinished = status == 0 && section == name && IsUnfinished(text, section);
   if (status == 0 && !unfinished) return kErrorAlreadyExists;
   // pppd never loses a peer it has; what a killed run of this very entry
   // left is the next run's to complete.
