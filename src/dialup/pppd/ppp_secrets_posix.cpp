@@ -52,26 +52,40 @@ std::string SecretsEntry(std::string_view user, std::string_view connection,
   return PppMarkerLine(connection) + *client + " " + *server + " " + *secret + "\n";
 }
 
-bool PutSecretsEntry(std::string& text, std::string_view connection, const std::string& entry) {
+namespace {
+
+// Finds, from at on, the next of this tool's entries for the connection:
+// [begin, end) holds its marker and the line after it. The two lines are the
+// tool's only when the second is what the tool writes; an administrator's
+// line after a comment that looks the same stays, and so does the comment.
+bool NextOwnEntry(std::string_view text, std::string_view connection, size_t at, size_t& begin,
+                  size_t& end) {
   const std::string marker = PppMarkerLine(connection);
-  std::string kept;
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    end = end == std::string::npos ? text.size() : end + 1;
-    if (text.compare(start, end - start, marker) == 0) {
-      size_t next = text.find('\n', end);
-      next = next == std::string::npos ? text.size() : next + 1;
-      // The marker and the line after it are this tool's earlier entry only
-      // when that line is what the tool writes; an administrator's line after
-      // a comment that looks the same stays, and so does the comment.
-      if (IsSecretsLineOf(std::string_view(text).substr(end, next - end), connection)) {
-        start = next;
-        continue;
+  for (size_t start = at; start < text.size();) {
+    size_t lineEnd = text.find('\n', start);
+    lineEnd = lineEnd == std::string_view::npos ? text.size() : lineEnd + 1;
+    if (text.compare(start, lineEnd - start, marker) == 0) {
+      size_t next = text.find('\n', lineEnd);
+      next = next == std::string_view::npos ? text.size() : next + 1;
+      if (IsSecretsLineOf(text.substr(lineEnd, next - lineEnd), connection)) {
+        begin = start;
+        end = next;
+        return true;
       }
     }
-    kept.append(text, start, end - start);
-    start = end;
+    start = lineEnd;
   }
+  return false;
+}
+
+}  // namespace
+
+bool PutSecretsEntry(std::string& text, std::string_view connection, const std::string& entry) {
+  std::string kept;
+  size_t at = 0;
+  for (size_t begin = 0, end = 0; NextOwnEntry(text, connection, at, begin, end); at = end)
+    kept.append(text, at, begin - at);
+  kept.append(text, at);
   if (!kept.empty() && kept.back() != '\n' && !entry.empty()) kept += '\n';
   kept += entry;
   const bool changed = kept != text;
@@ -80,19 +94,9 @@ bool PutSecretsEntry(std::string& text, std::string_view connection, const std::
 }
 
 std::string OwnSecretsEntry(std::string_view text, std::string_view connection) {
-  const std::string marker = PppMarkerLine(connection);
-  for (size_t start = 0; start < text.size();) {
-    size_t end = text.find('\n', start);
-    end = end == std::string_view::npos ? text.size() : end + 1;
-    if (text.compare(start, end - start, marker) == 0) {
-      size_t next = text.find('\n', end);
-      next = next == std::string_view::npos ? text.size() : next + 1;
-      if (IsSecretsLineOf(text.substr(end, next - end), connection))
-        return std::string(text.substr(start, next - start));
-    }
-    start = end;
-  }
-  return {};
+  size_t begin = 0, end = 0;
+  if (!NextOwnEntry(text, connection, 0, begin, end)) return {};
+  return std::string(text.substr(begin, end - begin));
 }
 
 int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
