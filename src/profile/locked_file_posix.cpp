@@ -465,7 +465,7 @@ int WriterLock::Acquire(const std::string& path) {
     struct stat now {};
     if (::stat(path.c_str(), &now) == 0 && now.st_dev == held.st_dev &&
         now.st_ino == held.st_ino) {
-      m_fd = lock.Release();
+      m_fdLock = lock.Release();
       m_strPath = path;
       g_bWritersLocked = true;
       return 0;
@@ -474,11 +474,11 @@ int WriterLock::Acquire(const std::string& path) {
 }
 
 void WriterLock::Release() {
-  if (m_fd < 0) return;
+  if (m_fdLock < 0) return;
   g_bWritersLocked = false;
   ::unlink(m_strPath.c_str());
-  ::close(m_fd);
-  m_fd = -1;
+  ::close(m_fdLock);
+  m_fdLock = -1;
 }
 
 int ReadFileLocked(const std::string& path, std::string& text) {

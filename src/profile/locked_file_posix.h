@@ -86,10 +86,10 @@ class WriterLock {
   // caller's own regular file of mode 0600).
   int Acquire(const std::string& path);
   void Release();
-  bool Held() const { return m_fd >= 0; }
+  bool Held() const { return m_fdLock >= 0; }
 
  private:
-  int m_fd = -1;
+  int m_fdLock = -1;
   std::string m_strPath;
 };
 

@@ -42,14 +42,14 @@ class SignalsHeld {
     sigset_t set;
     sigemptyset(&set);
     for (int signal : kReleasingSignals) sigaddset(&set, signal);
-    sigprocmask(SIG_BLOCK, &set, &m_previous);
+    sigprocmask(SIG_BLOCK, &set, &m_setPrevious);
   }
-  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_previous, nullptr); }
+  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_setPrevious, nullptr); }
   SignalsHeld(const SignalsHeld&) = delete;
   SignalsHeld& operator=(const SignalsHeld&) = delete;
 
  private:
-  sigset_t m_previous;
+  sigset_t m_setPrevious;
 };
 
 void CatchReleasingSignals() {

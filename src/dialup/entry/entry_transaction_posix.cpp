@@ -32,7 +32,7 @@ int EntryTransaction::Begin(const std::string& folder, const std::string& lockNa
   m_vecCreatedFolders.clear();
   m_vecUndo.clear();
   int error = CreateFolders(folder, &m_vecCreatedFolders);
-  if (error == 0) error = m_lock.Acquire(folder + "/" + lockName);
+  if (error == 0) error = m_writerLock.Acquire(folder + "/" + lockName);
   if (error != 0) {
     Rollback();
     return error;
@@ -61,7 +61,7 @@ void EntryTransaction::Rollback() {
   // next run for the name completes: there is nothing better to do here.
   for (auto step = m_vecUndo.rbegin(); step != m_vecUndo.rend(); ++step) (*step)();
   m_vecUndo.clear();
-  m_lock.Release();
+  m_writerLock.Release();
   // Only folders this run made, and only when empty again.
   for (auto made = m_vecCreatedFolders.rbegin(); made != m_vecCreatedFolders.rend(); ++made)
     rmdir(made->c_str());

@@ -41,7 +41,7 @@ class EntryTransaction {
   void Rollback();
 
   bool m_bActive = false;
-  WriterLock m_lock;
+  WriterLock m_writerLock;
   std::vector<std::string> m_vecCreatedFolders;
   std::vector<std::function<int()>> m_vecUndo;
 };
