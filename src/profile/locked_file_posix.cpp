@@ -117,11 +117,11 @@ int Locate(const std::string& requested, bool followLinks, Location& where) {
 }
 
 // Set while a WriterLock is held: the folders need no lock of their own.
-bool g_bWritersLocked = false;
+int g_nWriterLocks = 0;
 
 // Takes the folder's exclusive lock, waiting a bounded time for it.
 int LockFolder(int folder) {
-  if (g_bWritersLocked) return 0;
+  if (g_nWriterLocks > 0) return 0;
   const auto deadline =
       std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
   while (::flock(folder, LOCK_EX | LOCK_NB) != 0) {
@@ -467,7 +467,7 @@ int WriterLock::Acquire(const std::string& path) {
         now.st_ino == held.st_ino) {
       m_fdLock = lock.Release();
       m_strPath = path;
-      g_bWritersLocked = true;
+      ++g_nWriterLocks;
       return 0;
     }
   }
@@ -475,7 +475,7 @@ int WriterLock::Acquire(const std::string& path) {
 
 void WriterLock::Release() {
   if (m_fdLock < 0) return;
-  g_bWritersLocked = false;
+  --g_nWriterLocks;
   ::unlink(m_strPath.c_str());
   ::close(m_fdLock);
   m_fdLock = -1;

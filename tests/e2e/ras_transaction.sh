@@ -26,7 +26,7 @@ state() {
   ls -A "$XDG_DESKTOP_DIR"
 }
 reset() {
-  rm -rf "$ALLUSERSPROFILE"
+  rm -rf "$ALLUSERSPROFILE" "$root/other"
   find "$XDG_DESKTOP_DIR" /etc/ppp /etc/chatscripts -mindepth 1 -delete
   cp -a "$pristine/ppp/." /etc/ppp/ && cp -a "$pristine/chatscripts/." /etc/chatscripts/
 }
@@ -42,14 +42,19 @@ whole() {
   why=litter; [ -z "$(find /etc/ppp /etc/chatscripts "$pbk_folder" "$XDG_DESKTOP_DIR" -name '.~hv*' -o -name '*.lock')" ]
 }
 
-# Two runs for one name at once: one wins whole, the other writes nothing.
+# Two runs for one name at once: one wins whole, the other writes nothing;
+# a run on another phonebook at the same time loses nothing of pppd's files.
 for trial in 1 2 3 4 5; do
   reset
   ras /dev/ttyUSB0 111 alice >"$root/a.out" 2>&1 & a=$!
   ras /dev/ttyS1 222 bob >"$root/b.out" 2>&1 & b=$!
-  sa=0 sb=0
+  ALLUSERSPROFILE=$root/other "$HALVORN" ras Home /dev/ttyS2 333 carol pw 9600 >/dev/null & c=$!
+  sa=0 sb=0 sc=0
   wait $a || sa=$?
   wait $b || sb=$?
+  wait $c || sc=$?
+  check "trial $trial: the other phonebook's run ends 0, its secret kept" \
+    test "$sc $(cat /etc/ppp/pap-secrets /etc/ppp/chap-secrets | grep -c '^"carol" "Home" "pw"$')" = "0 2"
   winner=alice
   [ $sb = 0 ] && winner=bob
   check "trial $trial: one run ends 0, the other 255 with 183" \

@@ -28,11 +28,14 @@ int CreateFolders(const std::string& folder, std::vector<std::string>* created) 
   }
 }
 
-int EntryTransaction::Begin(const std::string& folder, const std::string& lockName) {
+int EntryTransaction::Begin(const std::string& folder, const std::string& lockName,
+                            const std::vector<std::string>& sharedLocks) {
   m_vecCreatedFolders.clear();
   m_vecUndo.clear();
   int error = CreateFolders(folder, &m_vecCreatedFolders);
-  if (error == 0) error = m_writerLock.Acquire(folder + "/" + lockName);
+  if (error == 0) error = m_deqLocks.emplace_back().Acquire(folder + "/" + lockName);
+  for (const std::string& shared : sharedLocks)
+    if (error == 0) error = m_deqLocks.emplace_back().Acquire(shared);
   if (error != 0) {
     Rollback();
     return error;
@@ -61,7 +64,8 @@ void EntryTransaction::Rollback() {
   // next run for the name completes: there is nothing better to do here.
   for (auto step = m_vecUndo.rbegin(); step != m_vecUndo.rend(); ++step) (*step)();
   m_vecUndo.clear();
-  m_writerLock.Release();
+  // Let go in the opposite order of taking.
+  while (!m_deqLocks.empty()) m_deqLocks.pop_back();
   // Only folders this run made, and only when empty again.
   for (auto made = m_vecCreatedFolders.rbegin(); made != m_vecCreatedFolders.rend(); ++made)
     rmdir(made->c_str());

@@ -8,6 +8,7 @@
 // command works once the cause is mended.
 #pragma once
 
+#include <deque>
 #include <functional>
 #include <string>
 #include <vector>
@@ -23,9 +24,11 @@ int CreateFolders(const std::string& folder, std::vector<std::string>* created =
 class EntryTransaction {
  public:
   // Creates the missing folders of folder (mode 0755) and takes the writer
-  // lock in it, lockName. Returns 0 or an errno value; on failure nothing is
-  // held and nothing created is left.
-  int Begin(const std::string& folder, const std::string& lockName);
+  // lock in it, lockName, then each of sharedLocks (the locks of files that
+  // other phonebooks' runs write too), in that order. Returns 0 or an errno
+  // value; on failure nothing is held and nothing created is left.
+  int Begin(const std::string& folder, const std::string& lockName,
+            const std::vector<std::string>& sharedLocks = {});
   bool Active() const { return m_bActive; }
 
   // A step that takes back a write, returning 0 or an errno value.
@@ -41,7 +44,7 @@ class EntryTransaction {
   void Rollback();
 
   bool m_bActive = false;
-  WriterLock m_writerLock;
+  std::deque<WriterLock> m_deqLocks;
   std::vector<std::string> m_vecCreatedFolders;
   std::vector<std::function<int()>> m_vecUndo;
 };

@@ -222,7 +222,12 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
 
   // From here to the end of the run no other run writes these files; the
   // name is looked at again, now that the answer cannot change.
-  const int lockError = m_pTransaction->Begin(FolderOf(m_strPhonebookPath), kLockFileName);
+  // pppd's files are every phonebook's: their own lock (root's alone, in
+  // /etc/ppp) keeps runs on other phonebooks from writing them at once.
+  std::vector<std::string> sharedLocks;
+  if (ppp.Present()) sharedLocks.push_back(ppp.LockPath());
+  const int lockError =
+      m_pTransaction->Begin(FolderOf(m_strPhonebookPath), kLockFileName, sharedLocks);
   // A folder the caller may not write to takes no entry either: the entry's
   // write says so, as it always has.
   if (lockError == EACCES || lockError == EPERM || lockError == EROFS) return 0;

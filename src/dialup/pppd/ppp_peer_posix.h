@@ -57,6 +57,8 @@ class PppFolders {
   std::string ChatScriptPath(std::string_view name) const;
   std::string PapSecretsPath() const { return m_strRoot + "/ppp/pap-secrets"; }
   std::string ChapSecretsPath() const { return m_strRoot + "/ppp/chap-secrets"; }
+  // The lock runs of this tool take while they write any of these files.
+  std::string LockPath() const { return m_strRoot + "/ppp/.halvorn.lock"; }
 
   // Both folders are there (the ppp package is installed).
   bool Present() const;
