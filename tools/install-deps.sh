@@ -9,7 +9,7 @@ set -euo pipefail
 # runtime build the fuzzers.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
   python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils strace
-  clang-14 libclang-rt-14-dev)
+  clang-14 libclang-rt-14-dev liblnk-utils)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 

@@ -7,24 +7,9 @@
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/wine/lib.bash"
-
-unset ALLUSERSPROFILE  # the prefix's own, C:\ProgramData
-program_data="$WINEPREFIX/drive_c/ProgramData"
-pbk_folder="$program_data/Microsoft/Network/Connections/Pbk"
-pbk="$pbk_folder/rasphone.pbk"
-credentials="$pbk_folder/rasphone.credentials"
-# Windows keeps "Application Data" in ProgramData as a junction to ProgramData
-# itself, so the speed-key path of the tool reaches the phonebook RAS writes.
-junction="$program_data/Application Data"
-link_like_windows() { [ -L "$junction" ] || { rm -rf "$junction" && ln -s . "$junction"; }; }
-link_like_windows
-scratch=$(mktemp -d)
-rm -rf "$pbk_folder"
-trap 'link_like_windows; rm -rf "$scratch" "$pbk_folder"' EXIT
-cp "$HALVORN_EXE" "$(dirname "$HALVORN_EXE")/rasapi32.dll" "$scratch/"
-export WINEDLLOVERRIDES=rasapi32=n
+source "$SOURCE_DIR/tests/wine/doubles.bash"
+use_doubles rasapi32
 log="$scratch/rasapi32.log"
-tool() { wine_run "$scratch/halvorn.exe" "$@"; }
 ras() { tool ras "$1" "USR 56K" 5551234 alice s3cret 57600 "${@:2}"; }
 
 # calls ENTRY REPORTED_SIZE USED_SIZE: the log of one successful ras run.

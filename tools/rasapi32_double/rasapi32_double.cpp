@@ -3,23 +3,24 @@
 // them, keeps each entry as a section of the all-users phonebook file
 // (C:\ProgramData\Microsoft\Network\Connections\Pbk\rasphone.pbk), the
 // credentials in rasphone.credentials beside it, and appends one line per call
-// to rasapi32.log beside this DLL.
+// to rasapi32.log beside this DLL. It needs nothing from the shell, so that
+// the shell double's log shows the tool's calls alone.
 #include <windows.h>
 #include <ras.h>
 #include <raserror.h>
-#include <shlobj.h>
 
-#include <cstdarg>
 #include <cstddef>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <string>
 
+#include "../double_support/double_log.h"
+
 namespace {
 
-wchar_t g_log[MAX_PATH];
+using doubles::Log;
+using doubles::Utf8;
 
 // Entry record sizes: Windows 2000's, XP's (the headers' record) and that of
 // Windows 8 and later, which appends IPv6 and IKEv2 fields.
@@ -36,34 +37,11 @@ DWORD OwnEntrySize() {
   return size != nullptr ? std::strtoul(size, nullptr, 10) : kNewestEntrySize;
 }
 
-std::string Utf8(const wchar_t* text) {
-  if (text == nullptr) return "(none)";
-  char buffer[1024] = "";
-  WideCharToMultiByte(CP_UTF8, 0, text, -1, buffer, sizeof buffer, nullptr, nullptr);
-  return buffer;
-}
-
 std::string Number(const DWORD* value) {
   return value != nullptr ? std::to_string(*value) : "(none)";
 }
 
-__attribute__((format(gnu_printf, 1, 2))) void Log(const char* format, ...) {
-  char line[2048];
-  va_list arguments;
-  va_start(arguments, format);
-  std::vsnprintf(line, sizeof line, format, arguments);
-  va_end(arguments);
-  if (FILE* file = _wfopen(g_log, L"ab")) {
-    std::fprintf(file, "%s\n", line);
-    std::fclose(file);
-  }
-}
-
-std::wstring PhonebookFolder() {
-  wchar_t data[MAX_PATH];
-  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, data))) return L"";
-  return std::wstring(data) + L"\\Microsoft\\Network\\Connections\\Pbk";
-}
+std::wstring PhonebookFolder() { return doubles::AllUsersPhonebookFolder(); }
 std::wstring PhonebookFile() { return PhonebookFolder() + L"\\rasphone.pbk"; }
 std::wstring CredentialsFile() { return PhonebookFolder() + L"\\rasphone.credentials"; }
 
@@ -119,14 +97,21 @@ bool IsStorableText(const wchar_t* text, size_t chars) {
   return false;
 }
 
+// The folder and those above it, as far as they are missing.
+bool CreateFolders(const std::wstring& folder) {
+  for (size_t slash = folder.find(L'\\', 3); ; slash = folder.find(L'\\', slash + 1)) {
+    const std::wstring part = folder.substr(0, slash);
+    if (!CreateDirectoryW(part.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return false;
+    if (slash == std::wstring::npos) return true;
+  }
+}
+
 DWORD WriteEntry(const wchar_t* name, const BYTE* record, DWORD size) {
   for (const Field& field : kFields)
     if (field.chars != 0 && field.End() <= size &&
         !IsStorableText(reinterpret_cast<const wchar_t*>(record + field.offset), field.chars))
       return ERROR_INVALID_PARAMETER;
-  const int created = SHCreateDirectoryExW(nullptr, PhonebookFolder().c_str(), nullptr);
-  if (created != ERROR_SUCCESS && created != ERROR_ALREADY_EXISTS)
-    return ERROR_CANNOT_WRITE_PHONEBOOK;
+  if (!CreateFolders(PhonebookFolder())) return ERROR_CANNOT_WRITE_PHONEBOOK;
   bool written = true;
   for (const Field& field : kFields) {
     if (field.End() > size) continue;
@@ -200,9 +185,7 @@ DWORD SetCredentials(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credent
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  // The log goes beside this DLL, whatever name the importer spelled it with.
-  if (reason == DLL_PROCESS_ATTACH && GetModuleFileNameW(instance, g_log, MAX_PATH) < MAX_PATH)
-    std::wcscpy(std::wcsrchr(g_log, L'\\') + 1, L"rasapi32.log");
+  if (reason == DLL_PROCESS_ATTACH) doubles::PlaceLogBeside(instance, L"rasapi32.log");
   return TRUE;
 }
 

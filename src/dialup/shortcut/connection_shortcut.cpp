@@ -53,7 +53,21 @@ struct ShortcutObjects {
   }
 };
 
-// Steps 4 and 5: the first item whose in-folder name equals entryName exactly
+// Creates the link object, gives it its target, no hot key and a normal
+// window, and saves it; the object is released on every way out.
+bool WriteShellLink(ShellApi& shell, const char16_t* linkFileName, const ItemIdList* target) {
+  ShellLink* pLink = shell.CreateShellLink();
+  if (pLink == nullptr) return false;
+  PersistFile* pFile = nullptr;
+  if (pLink->SetIdList(target) && pLink->SetHotkey(0) && pLink->SetShowCommand(kShowNormal))
+    pFile = pLink->QueryPersistFile();
+  const bool saved = pFile != nullptr && pFile->Save(linkFileName, true);
+  if (pFile != nullptr) pFile->Release();
+  pLink->Release();
+  return saved;
+}
+
+// The first item whose in-folder name equals entryName exactly
 // (whole string, letter case counts). Every other item is freed at once.
 ItemIdList* FindItem(ShortcutObjects& objects, std::u16string_view entryName) {
   char16_t displayName[kShellTextCapacity];
@@ -69,8 +83,9 @@ ItemIdList* FindItem(ShortcutObjects& objects, std::u16string_view entryName) {
   return nullptr;
 }
 
-// Steps 1 to 8. False when no link could be attempted: a look-up failed or no
-// item matched, so no shortcut may point anywhere else.
+// Finds the item and saves the link to it from the desktop. False when no
+// link could be attempted: a look-up failed or no item matched, so no
+// shortcut may point anywhere else.
 bool LocateAndSave(ShellApi& shell, Console& console, ShortcutObjects& objects,
                    const char16_t* linkFileName, const char16_t* entryName) {
   objects.pAllocator = shell.GetAllocator();
@@ -114,21 +129,10 @@ void CreateConnectionShortcut(ShellApi& shell, Console& console, const char16_t*
 
 bool SaveShellLink(ShellApi& shell, Console& console, const char16_t* linkFileName,
                    const ItemIdList* target) {
-  ShellLink* pLink = shell.CreateShellLink();
-  if (pLink == nullptr) return false;
-  if (!pLink->SetIdList(target) || !pLink->SetHotkey(0) || !pLink->SetShowCommand(kShowNormal)) {
-    pLink->Release();
-    return false;
-  }
-  PersistFile* pFile = pLink->QueryPersistFile();
-  if (pFile == nullptr) {
-    pLink->Release();
-    return false;
-  }
-  const bool saved = pFile->Save(linkFileName, true);
+  // Whichever step fails, no link was written: a run that asked for one says
+  // so rather than end as if it had been made.
+  const bool saved = WriteShellLink(shell, linkFileName, target);
   if (!saved) PrintNarrow(console, kShortcutError);
-  pFile->Release();
-  pLink->Release();
   return saved;
 }
 

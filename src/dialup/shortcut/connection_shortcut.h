@@ -15,14 +15,14 @@ class Console;
 
 // Saves linkFileName on the desktop, pointing at the Network Connections item
 // whose display name is exactly entryName. Prints one line feed when done,
-// preceded by "Shortcut creation error!\n" when no link was saved because the
-// item, a folder, the desktop or the save failed.
+// preceded by "Shortcut creation error!\n" when no link was saved, whatever
+// step failed.
 void CreateConnectionShortcut(ShellApi& shell, Console& console, const char16_t* linkFileName,
                               const char16_t* entryName);
 
 // Creates a shell link to target and saves it as linkFileName in the current
-// directory; prints "Shortcut creation error!\n" when the save itself fails.
-// True when the file was saved.
+// directory; prints "Shortcut creation error!\n" when any step fails, from
+// creating the link object to saving it. True when the file was saved.
 bool SaveShellLink(ShellApi& shell, Console& console, const char16_t* linkFileName,
                    const ItemIdList* target);
 

@@ -1,0 +1,35 @@
+# The service doubles of tools/ in place of Wine's own services:
+# use_doubles DLL... copies halvorn.exe and the named doubles (rasapi32,
+# shell32) into a fresh $scratch folder and has Wine prefer them there; tool
+# runs that copy. The all-users phonebook is where Windows keeps it, in the
+# prefix, and is removed when the script ends, with whatever else the script
+# adds to litter.
+unset ALLUSERSPROFILE  # the prefix's own, C:\ProgramData
+program_data="$WINEPREFIX/drive_c/ProgramData"
+pbk_folder="$program_data/Microsoft/Network/Connections/Pbk"
+pbk="$pbk_folder/rasphone.pbk"
+credentials="$pbk_folder/rasphone.credentials"
+# Windows keeps "Application Data" in ProgramData as a junction to ProgramData
+# itself, so the speed-key path of the tool reaches the phonebook RAS writes.
+junction="$program_data/Application Data"
+link_like_windows() { [ -L "$junction" ] || { rm -rf "$junction" && ln -s . "$junction"; }; }
+
+use_doubles() {
+  link_like_windows
+  scratch=$(mktemp -d)
+  rm -rf "$pbk_folder"
+  litter=("$scratch" "$pbk_folder")
+  trap 'link_like_windows; rm -rf "${litter[@]}"' EXIT
+  cp "$HALVORN_EXE" "$scratch/"
+  local dll overrides=()
+  for dll; do
+    cp "$(dirname "$HALVORN_EXE")/$dll.dll" "$scratch/"
+    # Wine's own programs that start meanwhile (explorer, wineboot) inherit the
+    # overrides: "b" lets them fall back on Wine's shell, found first in their
+    # own folder, while halvorn.exe finds the double first in its folder.
+    case $dll in shell32) overrides+=("$dll=n,b") ;; *) overrides+=("$dll=n") ;; esac
+  done
+  WINEDLLOVERRIDES=$(IFS=';' && echo "${overrides[*]}")
+  export WINEDLLOVERRIDES
+}
+tool() { wine_run "$scratch/halvorn.exe" "$@"; }
