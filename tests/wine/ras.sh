@@ -70,11 +70,17 @@ link_like_windows
 
 # Wine's own stub service, up to its credential call (635, whose low 8 bits
 # are the status): the speed keys go into a phonebook saved as UTF-16LE with
-# its byte-order mark, which stays so, its other sections kept.
+# its byte-order mark, which stays so, its other sections kept, a name outside
+# the ANSI code page included. An ANSI phonebook cannot hold that name: the
+# keys are refused rather than written under "[????]".
 rm -rf "$pbk_folder" && mkdir -p "$pbk_folder"
+printf '[Home]\r\nPhoneNumber=111\r\n' >"$pbk"
+WINEDLLOVERRIDES= expect_run "stub service, ANSI phonebook, Cyrillic name" 123 \
+  $'Phonebook file not written: Error = 1113\n' halvorn_exe ras Офис m 555 alice pw 57600
+check "ANSI phonebook: no byte changed" test "$(cat "$pbk")" = $'[Home]\r\nPhoneNumber=111\r'
 { printf '\xff\xfe'; printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE; } >"$pbk"
-WINEDLLOVERRIDES= expect_run "stub service, UTF-16 phonebook" 123 "" halvorn_exe ras Office m 555 alice pw 57600
+WINEDLLOVERRIDES= expect_run "stub service, UTF-16 phonebook" 123 "" halvorn_exe ras Офис m 555 alice pw 57600
 check "still UTF-16LE with its byte-order mark, old section kept, speed keys added" \
   test "$(od -An -tx1 -N2 "$pbk")$(tail -c +3 "$pbk" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r')" = \
-  $' ff fe[Home]\nPhoneNumber=111\n[Office]\nPreferredBps=57600\nConnectBps=57600'
+  $' ff fe[Home]\nPhoneNumber=111\n[Офис]\nPreferredBps=57600\nConnectBps=57600'
 finish
