@@ -166,7 +166,7 @@ void AddEntries(const std::wstring& folder, std::vector<std::wstring>& names) {
 
 class Enumerator final : public IEnumIDList, Counted {
  public:
-  explicit Enumerator(std::vector<std::wstring> names) : Counted("IEnumIDList"), m_vNames(std::move(names)) {}
+  explicit Enumerator(std::vector<std::wstring> names) : Counted("IEnumIDList"), m_vecNames(std::move(names)) {}
   COUNTED_UNKNOWN
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
     const bool offered = riid == IID_IUnknown || riid == IID_IEnumIDList;
@@ -181,19 +181,19 @@ class Enumerator final : public IEnumIDList, Counted {
     if (rgelt == nullptr || (celt != 1 && pceltFetched == nullptr)) return Logged(celt, 0, E_INVALIDARG);
     if (Fails("Next")) return Logged(celt, 0, E_FAIL);
     ULONG fetched = 0;
-    for (; fetched < celt && m_nNext < m_vNames.size(); ++fetched, ++m_nNext) {
-      rgelt[fetched] = static_cast<PITEMID_CHILD>(HandOutItem(m_vNames[m_nNext]));
+    for (; fetched < celt && m_nNext < m_vecNames.size(); ++fetched, ++m_nNext) {
+      rgelt[fetched] = static_cast<PITEMID_CHILD>(HandOutItem(m_vecNames[m_nNext]));
       if (rgelt[fetched] == nullptr) break;
       Log("IEnumIDList::Next item=%s (%s)", Hex(rgelt[fetched], IdListSize(rgelt[fetched])).c_str(),
-          Utf8(m_vNames[m_nNext].c_str()).c_str());
+          Utf8(m_vecNames[m_nNext].c_str()).c_str());
     }
     if (pceltFetched != nullptr) *pceltFetched = fetched;
     return Logged(celt, fetched, fetched == celt ? S_OK : S_FALSE);
   }
   STDMETHODIMP Skip(ULONG celt) override {
-    m_nNext = celt < m_vNames.size() - m_nNext ? m_nNext + celt : m_vNames.size();
+    m_nNext = celt < m_vecNames.size() - m_nNext ? m_nNext + celt : m_vecNames.size();
     Log("IEnumIDList::Skip count=%lu", celt);
-    return m_nNext < m_vNames.size() ? S_OK : S_FALSE;
+    return m_nNext < m_vecNames.size() ? S_OK : S_FALSE;
   }
   STDMETHODIMP Reset() override {
     Log("IEnumIDList::Reset");
@@ -210,7 +210,7 @@ class Enumerator final : public IEnumIDList, Counted {
     Log("IEnumIDList::Next count=%lu -> %s fetched=%lu", asked, LoggedHr(hr).c_str(), fetched);
     return hr;
   }
-  std::vector<std::wstring> m_vNames;
+  std::vector<std::wstring> m_vecNames;
   size_t m_nNext = 0;
 };
 
@@ -342,13 +342,13 @@ class ShellLink final : public IShellLinkW, public IPersistFile, Counted {
   STDMETHODIMP SetIDList(PCIDLIST_ABSOLUTE pidl) override {
     const size_t size = IdListSize(pidl);
     HRESULT hr = Fails("SetIDList") ? E_FAIL : pidl == nullptr || size > 0xFFFF ? E_INVALIDARG : S_OK;
-    if (hr == S_OK) m_sIdList.assign(reinterpret_cast<const char*>(pidl), size);
+    if (hr == S_OK) m_strIdList.assign(reinterpret_cast<const char*>(pidl), size);
     Log("IShellLinkW::SetIDList list=%s -> %s", Hex(pidl, size).c_str(), LoggedHr(hr).c_str());
     return hr;
   }
   STDMETHODIMP SetHotkey(WORD wHotkey) override {
     const HRESULT hr = Fails("SetHotkey") ? E_FAIL : S_OK;
-    if (hr == S_OK) m_wHotkey = wHotkey;
+    if (hr == S_OK) m_nHotkey = wHotkey;
     Log("IShellLinkW::SetHotkey key=0x%x -> %s", wHotkey, LoggedHr(hr).c_str());
     return hr;
   }
@@ -385,10 +385,10 @@ class ShellLink final : public IShellLinkW, public IPersistFile, Counted {
   STDMETHODIMP IsDirty() override { return NotOffered("IsDirty"); }
   STDMETHODIMP Load(LPCOLESTR, DWORD) override { return NotOffered("Load"); }
   STDMETHODIMP Save(LPCOLESTR pszFileName, BOOL fRemember) override {
-    const std::wstring name = pszFileName != nullptr ? pszFileName : m_sCurrentFile;
+    const std::wstring name = pszFileName != nullptr ? pszFileName : m_strCurrentFile;
     wchar_t path[MAX_PATH] = L"";
     HRESULT hr = Fails("Save") ? E_FAIL : name.empty() ? E_INVALIDARG : Write(name);
-    if (hr == S_OK && fRemember) m_sCurrentFile = name;
+    if (hr == S_OK && fRemember) m_strCurrentFile = name;
     GetFullPathNameW(name.c_str(), MAX_PATH, path, nullptr);
     Log("IPersistFile::Save file=%s remember=%d -> %s path=%s", Utf8(pszFileName).c_str(), fRemember,
         LoggedHr(hr).c_str(), Utf8(path).c_str());
@@ -411,13 +411,13 @@ class ShellLink final : public IShellLinkW, public IPersistFile, Counted {
     };
     put(0x4C, 4);
     bytes.append(reinterpret_cast<const char*>(&CLSID_ShellLink), sizeof(CLSID));
-    put((m_sIdList.empty() ? 0 : kHasLinkTargetIdList) | kIsUnicode, 4);
+    put((m_strIdList.empty() ? 0 : kHasLinkTargetIdList) | kIsUnicode, 4);
     put(0, 4);                              // file attributes
     bytes.append(3 * 8 + 4 + 4, '\0');      // three times, file size, icon index
     put(static_cast<unsigned long>(m_nShowCmd), 4);
-    put(m_wHotkey, 2);
+    put(m_nHotkey, 2);
     bytes.append(2 + 4 + 4, '\0');          // reserved
-    if (!m_sIdList.empty()) put(m_sIdList.size(), 2), bytes += m_sIdList;
+    if (!m_strIdList.empty()) put(m_strIdList.size(), 2), bytes += m_strIdList;
     put(0, 4);                              // terminal block
     return bytes;
   }
@@ -433,10 +433,10 @@ class ShellLink final : public IShellLinkW, public IPersistFile, Counted {
     return whole ? S_OK : HRESULT_FROM_WIN32(error != 0 ? error : ERROR_WRITE_FAULT);
   }
 
-  std::string m_sIdList;
-  WORD m_wHotkey = 0;
+  std::string m_strIdList;
+  WORD m_nHotkey = 0;
   int m_nShowCmd = SW_SHOWNORMAL;
-  std::wstring m_sCurrentFile;
+  std::wstring m_strCurrentFile;
 };
 
 class ShellLinkFactory final : public IClassFactory, Counted {
