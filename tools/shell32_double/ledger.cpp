@@ -2,6 +2,7 @@
 
 #include <objbase.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <set>
@@ -140,6 +141,12 @@ std::string Hex(const void* bytes, size_t size) {
     text += kDigits[byte >> 4];
     text += kDigits[byte & 15];
   }
+  return text;
+}
+
+std::string LoggedHr(HRESULT hr) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
   return text;
 }
 

@@ -30,6 +30,7 @@ void CountBadFree();
 bool Fails(const char* call);
 
 std::string Hex(const void* bytes, size_t size);
+std::string LoggedHr(HRESULT hr);
 // The bytes of an item identifier list, its terminator included.
 size_t IdListSize(const void* list);
 

@@ -26,12 +26,6 @@ namespace {
 constexpr int kCsidlDesktop = 0x00, kCsidlDesktopDirectory = 0x10, kCsidlConnections = 0x31;
 constexpr int kCsidlFlags = 0xFF00;
 
-std::string LoggedHr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
-  return text;
-}
-
 }  // namespace
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {

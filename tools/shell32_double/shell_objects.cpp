@@ -16,12 +16,6 @@ namespace {
 using doubles::Log;
 using doubles::Utf8;
 
-std::string LoggedHr(HRESULT hr) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(hr));
-  return text;
-}
-
 std::string IidName(REFIID riid) {
   if (riid == IID_IUnknown) return "IUnknown";
   if (riid == IID_IShellFolder) return "IShellFolder";
