@@ -108,6 +108,7 @@ constexpr unsigned char kItemKind = 0, kItemVersion = 1;
 
 void* HandOutItem(const std::wstring& name) {
   const size_t nameBytes = (name.size() + 1) * 2, itemBytes = 4 + nameBytes;
+  if (itemBytes > 0xFFFF) return nullptr;  // an item counts its bytes in 16 bits
   auto* item = static_cast<unsigned char*>(HandOutBlock(itemBytes + 2));
   if (item == nullptr) return nullptr;
   item[0] = static_cast<unsigned char>(itemBytes), item[1] = static_cast<unsigned char>(itemBytes >> 8);
