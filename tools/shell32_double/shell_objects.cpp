@@ -48,6 +48,17 @@ class Counted {
     Log("%s::Release -> %ld", m_szName, --m_nReferences);
     return m_nReferences;
   }
+  // QueryInterface of an object that offers one interface besides IUnknown.
+  template <class Interface>
+  HRESULT QueryOne(Interface* self, REFIID own, REFIID riid, void** ppv) {
+    const bool offered = riid == IID_IUnknown || riid == own;
+    Log("%s::QueryInterface %s -> %s", m_szName, IidName(riid).c_str(), offered ? "ok" : "none");
+    if (ppv == nullptr) return E_INVALIDARG;
+    *ppv = offered ? self : nullptr;
+    if (!offered) return E_NOINTERFACE;
+    self->AddRef();
+    return S_OK;
+  }
   HRESULT NotOffered(const char* method) const {
     Log("%s::%s -> not offered by this double", m_szName, method);
     return E_NOTIMPL;
@@ -69,12 +80,7 @@ class Allocator final : public IMalloc, Counted {
   Allocator() : Counted("IMalloc") {}
   COUNTED_UNKNOWN
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    const bool offered = riid == IID_IUnknown || riid == IID_IMalloc;
-    Log("IMalloc::QueryInterface %s -> %s", IidName(riid).c_str(), offered ? "ok" : "none");
-    if (!offered) return *ppv = nullptr, E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IMalloc*>(this);
-    return S_OK;
+    return QueryOne(static_cast<IMalloc*>(this), IID_IMalloc, riid, ppv);
   }
   STDMETHODIMP_(void*) Alloc(SIZE_T cb) override {
     void* block = Fails("Alloc") ? nullptr : HandOutBlock(cb);
@@ -164,12 +170,7 @@ class Enumerator final : public IEnumIDList, Counted {
   explicit Enumerator(std::vector<std::wstring> names) : Counted("IEnumIDList"), m_vecNames(std::move(names)) {}
   COUNTED_UNKNOWN
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    const bool offered = riid == IID_IUnknown || riid == IID_IEnumIDList;
-    Log("IEnumIDList::QueryInterface %s -> %s", IidName(riid).c_str(), offered ? "ok" : "none");
-    if (!offered) return *ppv = nullptr, E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IEnumIDList*>(this);
-    return S_OK;
+    return QueryOne(static_cast<IEnumIDList*>(this), IID_IEnumIDList, riid, ppv);
   }
   STDMETHODIMP Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pceltFetched) override {
     if (pceltFetched != nullptr) *pceltFetched = 0;
@@ -218,12 +219,7 @@ class Folder final : public IShellFolder, Counted {
       : Counted(connections ? "IShellFolder(connections)" : "IShellFolder(desktop)"), m_bConnections(connections) {}
   COUNTED_UNKNOWN
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    const bool offered = riid == IID_IUnknown || riid == IID_IShellFolder;
-    Log("%s::QueryInterface %s -> %s", m_szName, IidName(riid).c_str(), offered ? "ok" : "none");
-    if (!offered) return *ppv = nullptr, E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IShellFolder*>(this);
-    return S_OK;
+    return QueryOne(static_cast<IShellFolder*>(this), IID_IShellFolder, riid, ppv);
   }
   STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* ppidl, ULONG*) override {
     if (ppidl != nullptr) *ppidl = nullptr;
@@ -439,12 +435,7 @@ class ShellLinkFactory final : public IClassFactory, Counted {
   ShellLinkFactory() : Counted("IClassFactory(ShellLink)") {}
   COUNTED_UNKNOWN
   STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-    const bool offered = riid == IID_IUnknown || riid == IID_IClassFactory;
-    Log("IClassFactory(ShellLink)::QueryInterface %s -> %s", IidName(riid).c_str(), offered ? "ok" : "none");
-    if (!offered) return *ppv = nullptr, E_NOINTERFACE;
-    AddRef();
-    *ppv = static_cast<IClassFactory*>(this);
-    return S_OK;
+    return QueryOne(static_cast<IClassFactory*>(this), IID_IClassFactory, riid, ppv);
   }
   STDMETHODIMP CreateInstance(IUnknown* pUnkOuter, REFIID riid, void** ppv) override {
     *ppv = nullptr;
