@@ -6,3 +6,6 @@ wine_run() { "$WINELOADER" "$@"; }
 halvorn_exe() { wine_run "$HALVORN_EXE" "$@"; }
 # Waits until the prefix's server has ended, and with it every program it ran.
 wine_wait() { "$WINESERVER" -w; }
+# Wine takes its ANSI code page from the locale; C.UTF-8 gives 1252, as on an
+# English Windows, whatever locale the machine runs the tests in.
+export LC_ALL=C.UTF-8
