@@ -14,11 +14,20 @@ credentials="$pbk_folder/rasphone.credentials"
 junction="$program_data/Application Data"
 link_like_windows() { [ -L "$junction" ] || { rm -rf "$junction" && ln -s . "$junction"; }; }
 
+# litter_folder DIR: DIR goes when the script ends, with the folders above it
+# that do not exist yet and are made for it.
+litter_folder() {
+  local top=$1
+  while [ ! -e "$(dirname "$top")" ]; do top=$(dirname "$top"); done
+  litter+=("$top")
+}
+
 use_doubles() {
   link_like_windows
   scratch=$(mktemp -d)
   rm -rf "$pbk_folder"
-  litter=("$scratch" "$pbk_folder")
+  litter=("$scratch")
+  litter_folder "$pbk_folder"
   trap 'link_like_windows; rm -rf "${litter[@]}"' EXIT
   cp "$HALVORN_EXE" "$scratch/"
   local dll overrides=()

@@ -18,7 +18,7 @@ ras() { rm -f "$log"; tool ras "$1" "USR 56K" 5551234 alice s3cret 57600 shortcu
 for roaming in "$WINEPREFIX"/drive_c/users/*/AppData/Roaming; do
   [[ $roaming == */Public/* ]] || user_pbk_folder=$roaming/Microsoft/Network/Connections/Pbk
 done
-litter+=("$user_pbk_folder")
+litter_folder "$user_pbk_folder"
 
 # item NAME: the double's item for a connection, as a one-item list in hex.
 item() {
