@@ -13,7 +13,7 @@ cmake --build build/native --target halvorn modem_simulator measure_run >/dev/nu
 export BUILD_DIR=$root/build/native
 source tests/e2e/simulator.bash
 work=$(mktemp -d)
-trap 'simulator_stop; rm -rf "$work"' EXIT
+trap 'simulator_discard; rm -rf "$work"' EXIT
 simulator_start --speeds 115200 --profile E0
 
 # Fixed waits: 4 exchanges x 1 s, plus 1 s after each of the 2 probe tries.

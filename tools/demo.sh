@@ -14,7 +14,7 @@ cmake --build build/native --target halvorn modem_simulator >/dev/null
 export BUILD_DIR=$root/build/native
 source tests/e2e/simulator.bash
 work=$(mktemp -d)
-trap 'simulator_stop; rm -rf "$work"' EXIT
+trap 'simulator_discard; rm -rf "$work"' EXIT
 
 # A modem that is silent at 9600 and answers at 115200.
 simulator_start --speeds 115200 --profile E0

@@ -2,8 +2,9 @@
 # --help), one at a time per script. simulator_start ARGS... adds --log and
 # --ready-file and sets SIMULATOR_PTY (the slave device), SIMULATOR_PID and
 # SIMULATOR_LOG (one "cmd ... speed= rx= tx= dial= act=" line per command line).
-# A script without an EXIT trap gets one that stops the simulator; a trap of its
-# own (enter_scratch's) must call simulator_stop. The modem starts in E1 and
+# A script without an EXIT trap gets one that stops the simulator and removes
+# its folder; a trap of its own must call simulator_discard (enter_scratch's
+# removes the folder with its scratch TMPDIR). The modem starts in E1 and
 # echoes the probe; --profile E0 answers it with OK; --dial busy|no-carrier|
 # no-dialtone makes ATD fail. Under Wine, --link "$WINEPREFIX/dosdevices/com5"
 # makes the COM port; Wine sets speeds with no Bxxx constant (14400, 28800,
@@ -17,13 +18,13 @@ SIMULATOR_DIR=
 
 simulator_start() {
   local binary=${MODEM_SIMULATOR:-$BUILD_DIR/modem_simulator}
-  [ -z "$SIMULATOR_PID" ] || simulator_stop
+  simulator_discard
   SIMULATOR_DIR=$(mktemp -d "${TMPDIR:-/tmp}/modem-simulator.XXXXXX")
   SIMULATOR_LOG=$SIMULATOR_DIR/log
   "$binary" --log "$SIMULATOR_LOG" --ready-file "$SIMULATOR_DIR/ready" "$@" \
     >"$SIMULATOR_DIR/stdout" 2>"$SIMULATOR_DIR/stderr" &
   SIMULATOR_PID=$!
-  [ -n "$(trap -p EXIT)" ] || trap simulator_stop EXIT
+  [ -n "$(trap -p EXIT)" ] || trap simulator_discard EXIT
   local tries=0
   until [ -s "$SIMULATOR_DIR/ready" ]; do
     if ! kill -0 "$SIMULATOR_PID" 2>/dev/null || [ $tries -ge 250 ]; then
@@ -50,6 +51,13 @@ simulator_stop() {
   done
   kill -KILL "$pid" 2>/dev/null || true
   wait "$pid" 2>/dev/null || true
+}
+
+# Stops the simulator and removes its folder with the log.
+simulator_discard() {
+  simulator_stop
+  [ -z "$SIMULATOR_DIR" ] || rm -rf "$SIMULATOR_DIR"
+  SIMULATOR_DIR=
 }
 
 # Prints one line per command line the simulator received: the speed in

@@ -8,7 +8,7 @@ source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/wine/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
 work=$(mktemp -d)
-trap 'simulator_stop; wine_wait 2>/dev/null || true; rm -rf "$work"' EXIT
+trap 'simulator_discard; wine_wait 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 
 simulator_start --speeds 115200 --profile E0 --link "$WINEPREFIX/dosdevices/com5"
