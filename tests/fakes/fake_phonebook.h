@@ -35,7 +35,8 @@ class FakePhonebook final : public Phonebook {
   explicit FakePhonebook(std::vector<std::string>& log) : m_log(log) {}
 
   uint32_t reportedSize = kRasEntryRecordSize;
-  uint32_t setStatus = 0, credentialsStatus = 0, getStatus = 0;
+  uint32_t validateStatus = 0, setStatus = 0, credentialsStatus = 0, getStatus = 0;
+  bool phonebookMissing = false;
 
   RasEntryRecord record{};  // the first bytes of the block given to SetEntryProperties
   RasCredentialsRecord credentials{};
@@ -49,7 +50,11 @@ class FakePhonebook final : public Phonebook {
   }
   uint32_t ValidateEntryName(const char16_t* name) override {
     Log("ValidateEntryName", name);
-    return 0;
+    return validateStatus;
+  }
+  bool IsDefaultPhonebookMissing() override {
+    m_log.push_back("IsDefaultPhonebookMissing");
+    return phonebookMissing;
   }
   uint32_t SetEntryProperties(const char16_t* name, const void* block, uint32_t size) override {
     Log("SetEntryProperties", name, std::to_string(size).c_str());

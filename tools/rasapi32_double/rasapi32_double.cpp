@@ -22,19 +22,52 @@ namespace {
 using doubles::Log;
 using doubles::Utf8;
 
-// Entry record sizes: Windows 2000's, XP's (the headers' record) and that of
-// Windows 8 and later, which appends IPv6 and IKEv2 fields.
-constexpr DWORD kNewestEntrySize = sizeof(RASENTRYW) + 1108;
-bool IsKnownEntrySize(DWORD size) {
-  return size == offsetof(RASENTRYW, dwfOptions2) || size == sizeof(RASENTRYW) ||
-         size == kNewestEntrySize;
+// The Windows release the double plays, from RAS_DOUBLE_WINDOWS (xp, vista,
+// 7, 1803, 1809; the newest by default), and the byte size of its RASENTRYW.
+// The size names the record's version: each release appends fields (Vista
+// IPv6 DNS servers and interface metrics, 7 an IPv6 address and outage time,
+// 10 1803 the IKEv2 identities, 1809 one flag more) and accepts its own
+// record and every earlier one, Windows 2000's (which ends before
+// dwfOptions2) included. Any other size is refused with ERROR_INVALID_SIZE.
+struct WindowsRelease {
+  const char* name;
+  DWORD entrySize;
+};
+constexpr DWORD kWindows2000EntrySize = offsetof(RASENTRYW, dwfOptions2);
+constexpr WindowsRelease kReleases[] = {
+    {"xp", sizeof(RASENTRYW)}, {"vista", 5656}, {"7", 5680}, {"1803", 6720}, {"1809", 6724},
+};
+constexpr size_t kReleaseCount = sizeof kReleases / sizeof *kReleases;
+static_assert(sizeof(RASENTRYW) == 5616, "the headers' record is Windows XP's");
+
+size_t EmulatedRelease() {
+  const char* name = std::getenv("RAS_DOUBLE_WINDOWS");
+  for (size_t i = 0; name != nullptr && i < kReleaseCount; ++i)
+    if (std::strcmp(name, kReleases[i].name) == 0) return i;
+  return kReleaseCount - 1;
 }
 
-// The size of the newest record, or what RAS_DOUBLE_ENTRY_SIZE says, so that
-// a test can play an older or a broken service.
+bool IsAcceptedEntrySize(DWORD size) {
+  if (size == kWindows2000EntrySize) return true;
+  for (size_t i = 0; i <= EmulatedRelease(); ++i)
+    if (size == kReleases[i].entrySize) return true;
+  return false;
+}
+
+// The size query answers the emulated release's record size, or what
+// RAS_DOUBLE_ENTRY_SIZE says, so that a test can play a broken service.
 DWORD OwnEntrySize() {
   const char* size = std::getenv("RAS_DOUBLE_ENTRY_SIZE");
-  return size != nullptr ? std::strtoul(size, nullptr, 10) : kNewestEntrySize;
+  return size != nullptr ? std::strtoul(size, nullptr, 10) : kReleases[EmulatedRelease()].entrySize;
+}
+
+// From Vista on, the all-users phonebook is written by administrators only:
+// RasSetEntryProperties returns ERROR_ACCESS_DENIED to a caller without
+// administrator rights (a standard user, or an administrator whose program
+// was not elevated). RAS_DOUBLE_ADMIN=0 plays such a caller.
+bool MayWriteAllUsersPhonebook() {
+  const char* admin = std::getenv("RAS_DOUBLE_ADMIN");
+  return admin == nullptr || std::strcmp(admin, "0") != 0 || EmulatedRelease() == 0;
 }
 
 std::string Number(const DWORD* value) {
@@ -45,15 +78,25 @@ std::wstring PhonebookFolder() { return doubles::AllUsersPhonebookFolder(); }
 std::wstring PhonebookFile() { return PhonebookFolder() + L"\\rasphone.pbk"; }
 std::wstring CredentialsFile() { return PhonebookFolder() + L"\\rasphone.credentials"; }
 
-// Entry names as Windows accepts them: 1 to 256 characters, no control or
-// path characters, no leading dot.
+// RasValidateEntryName's rules for the format of a name (ERROR_INVALID_NAME
+// otherwise): 1 to 256 characters; none of the characters the phonebook
+// cannot hold (control characters, |><?*\\/: and the section brackets []);
+// no leading "."; and at least one character that is neither blank nor
+// punctuation, that is a letter or a digit.
 bool IsWellFormedName(const wchar_t* name) {
   const size_t length = std::wcslen(name);
   if (length == 0 || length > RAS_MaxEntryName || name[0] == L'.') return false;
-  for (const wchar_t* c = name; *c != L'\0'; ++c)
+  bool letterOrDigit = false;
+  for (const wchar_t* c = name; *c != L'\0'; ++c) {
     if (*c < 0x20 || std::wcschr(L"|><?*\\/:[]", *c) != nullptr) return false;
-  return true;
+    WORD type = 0;
+    GetStringTypeW(CT_CTYPE1, c, 1, &type);
+    letterOrDigit |= (type & (C1_ALPHA | C1_DIGIT)) != 0;
+  }
+  return letterOrDigit;
 }
+
+bool PhonebookExists() { return GetFileAttributesW(PhonebookFile().c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 bool EntryExists(const wchar_t* name) {
   static wchar_t names[65536];
@@ -106,6 +149,20 @@ bool CreateFolders(const std::wstring& folder) {
   }
 }
 
+// RasSetEntryProperties needs a phone number, a device name and type, a
+// framing protocol (RASFP_Ppp, RASFP_Slip or RASFP_Ras) and an entry type
+// (RASET_Phone to RASET_Broadband); without them it returns
+// ERROR_INVALID_PARAMETER and writes nothing.
+bool HasRequiredMembers(const RASENTRYW& record) {
+  const DWORD framing = record.dwFramingProtocol;
+  return record.szLocalPhoneNumber[0] != L'\0' && record.szDeviceName[0] != L'\0' &&
+         record.szDeviceType[0] != L'\0' &&
+         (framing == RASFP_Ppp || framing == RASFP_Slip || framing == RASFP_Ras) &&
+         record.dwType >= RASET_Phone && record.dwType <= RASET_Broadband;
+}
+
+// A missing phonebook file, and the folders above it, are created by the
+// first entry written.
 DWORD WriteEntry(const wchar_t* name, const BYTE* record, DWORD size) {
   for (const Field& field : kFields)
     if (field.chars != 0 && field.End() <= size &&
@@ -136,7 +193,7 @@ DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD siz
     return ERROR_BUFFER_TOO_SMALL;
   }
   const DWORD version = record->dwSize;
-  if (!IsKnownEntrySize(version)) return ERROR_INVALID_SIZE;
+  if (!IsAcceptedEntrySize(version)) return ERROR_INVALID_SIZE;
   if (*size < version) {
     *size = version;
     return ERROR_BUFFER_TOO_SMALL;
@@ -148,9 +205,14 @@ DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD siz
   return 0;
 }
 
+// RasValidateEntryName checks the name's format first, then looks it up in
+// the phonebook, which it must open: a phonebook file that does not exist
+// (a machine that never had an entry) gives ERROR_CANNOT_OPEN_PHONEBOOK, a
+// name in use ERROR_ALREADY_EXISTS.
 DWORD ValidateName(LPCWSTR phonebook, LPCWSTR entry) {
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
   if (entry == nullptr || !IsWellFormedName(entry)) return ERROR_INVALID_NAME;
+  if (!PhonebookExists()) return ERROR_CANNOT_OPEN_PHONEBOOK;
   return EntryExists(entry) ? ERROR_ALREADY_EXISTS : 0;
 }
 
@@ -158,7 +220,9 @@ DWORD SetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, DWORD size)
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
   if (entry == nullptr || !IsWellFormedName(entry)) return ERROR_INVALID_NAME;
   if (record == nullptr) return ERROR_INVALID_PARAMETER;
-  if (!IsKnownEntrySize(record->dwSize) || size < record->dwSize) return ERROR_INVALID_SIZE;
+  if (!IsAcceptedEntrySize(record->dwSize) || size < record->dwSize) return ERROR_INVALID_SIZE;
+  if (!HasRequiredMembers(*record)) return ERROR_INVALID_PARAMETER;
+  if (!MayWriteAllUsersPhonebook()) return ERROR_ACCESS_DENIED;
   return WriteEntry(entry, reinterpret_cast<const BYTE*>(record), record->dwSize);
 }
 

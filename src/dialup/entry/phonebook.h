@@ -37,6 +37,13 @@ class Phonebook {
   // 0 when the name is well formed and no entry of that name exists.
   virtual uint32_t ValidateEntryName(const char16_t* entryName) = 0;
 
+  // Whether the default phonebook file does not exist at all, as on a machine
+  // that never had an entry. A service that cannot open it to look a name up
+  // answers the validation with 621; the name is free all the same, and
+  // writing the entry creates the file. A backend that takes a missing file as
+  // an empty phonebook never answers 621 for it, and says false.
+  virtual bool IsDefaultPhonebookMissing() { return false; }
+
   // Writes (or replaces) the entry from a record block of size bytes whose
   // start is laid out as RasEntryRecord.
   virtual uint32_t SetEntryProperties(const char16_t* entryName, const void* record,

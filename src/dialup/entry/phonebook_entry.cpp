@@ -172,7 +172,10 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
   const RasEntryRecord record = FilledEntryRecord(recordSize, modem, phoneNumber);
   std::memcpy(block.Get(), &record, std::min<size_t>(recordSize, sizeof record));
 
-  const uint32_t nameStatus = services.phonebook.ValidateEntryName(connection.c_str());
+  uint32_t nameStatus = services.phonebook.ValidateEntryName(connection.c_str());
+  // A fresh machine has no phonebook file yet: the name cannot be taken.
+  if (nameStatus == kErrorCannotOpenPhonebook && services.phonebook.IsDefaultPhonebookMissing())
+    nameStatus = 0;
   if (nameStatus != 0) {
     PrintWide(services.console, u"RasValidateEntryName failed: Error = %d\n",
               {static_cast<int32_t>(nameStatus)});

@@ -5,6 +5,9 @@
 #include <raserror.h>
 
 #include <cstddef>
+#include <cwchar>
+
+#include "dialup/entry/phonebook_path.h"
 
 namespace halvorn {
 
@@ -90,6 +93,19 @@ uint32_t Win32Phonebook::QueryEntrySize(uint32_t& size) {
 
 uint32_t Win32Phonebook::ValidateEntryName(const char16_t* entryName) {
   return RasValidateEntryNameW(nullptr, Wide(entryName));
+}
+
+// The default phonebook is the all-users file, whose name the speed keys are
+// written under too. Only "no such file" and "no such folder" mean missing:
+// a file that cannot be looked at (access denied) may well hold the name.
+bool Win32Phonebook::IsDefaultPhonebookMissing() {
+  WCHAR path[kPhonebookPathChars];
+  const DWORD length = ExpandEnvironmentStringsW(Wide(kPhonebookFileName), path, kPhonebookPathChars);
+  // A reference left unexpanded names no real place to look.
+  if (length == 0 || length > kPhonebookPathChars || std::wcschr(path, L'%') != nullptr) return false;
+  if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return false;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 uint32_t Win32Phonebook::SetEntryProperties(const char16_t* entryName, const void* record,

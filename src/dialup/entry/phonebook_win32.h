@@ -9,6 +9,7 @@ class Win32Phonebook final : public Phonebook {
  public:
   uint32_t QueryEntrySize(uint32_t& size) override;
   uint32_t ValidateEntryName(const char16_t* entryName) override;
+  bool IsDefaultPhonebookMissing() override;
   uint32_t SetEntryProperties(const char16_t* entryName, const void* record,
                               uint32_t size) override;
   uint32_t SetCredentials(const char16_t* entryName,
