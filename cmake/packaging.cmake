@@ -5,8 +5,15 @@
 # plain install leaves out because its programs come from the cross builds.
 include(GNUInstallDirs)
 
+# The Debian changelog keeps a line per release; its newest must be this one.
+file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^halvorn \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog: the newest entry is not version ${PROJECT_VERSION}")
+endif()
+
 install(TARGETS halvorn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/halvorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+configure_file(doc/halvorn.1.in ${CMAKE_BINARY_DIR}/halvorn.1 @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/halvorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/halvorn)
 
 # The cross builds' folders, build/win32 and build/win64 unless told otherwise.

@@ -3,18 +3,22 @@
 # into a scratch root runs its program and renders its manual page, lintian
 # finds no error in it (its other findings are listed), the Windows zip holds
 # each architecture's program under its name, and `cmake --install` lays out a
-# prefix as documented.
+# prefix as documented. Every name and text holds the project's one version.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/e2e/lib.bash"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/native/CMakeCache.txt")
+[ -n "$version" ] || { echo "no project version in build/native: run tools/package.sh" >&2; exit 1; }
 packages=$root/build/native/packages
-deb=$packages/halvorn_0.201.50928_amd64.deb
-zip=$packages/halvorn-0.201.50928-windows.zip
+deb=$packages/halvorn_${version}_amd64.deb
+zip=$packages/halvorn-$version-windows.zip
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 dpkg -x "$deb" "$scratch/root"
-banner=$'\nHalvorn utility version 0.201.50928\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
+check "the package's control file names version $version" \
+  test "$(dpkg-deb --field "$deb" Version)" = "$version"
+banner=$'\nHalvorn utility version '"$version"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
 expect_run "installed program shows the banner" 255 "$banner" "$scratch/root/usr/bin/halvorn"
 page=$scratch/root/usr/share/man/man1/halvorn.1.gz
 check "groff finds nothing to warn about in the page" \
@@ -23,6 +27,7 @@ check "man renders the page without a warning" \
   test -z "$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$scratch/page.txt")"
 check "the page shows the three command words" \
   grep -Eq ' +halvorn query .*halvorn ras .*halvorn rasreset' <(tr '\n' ' ' <"$scratch/page.txt")
+check "the page's footer names version $version" grep -q "^halvorn $version " "$scratch/page.txt"
 
 # lintian: E: lines are errors, W: warnings, I: notes; all are listed. An
 # error, or lintian failing to run, fails the test.
@@ -38,7 +43,7 @@ pe_machine() {
 data = zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])
 print(hex(struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3c)[0] + 4)[0]))' "$zip" "$1"
 }
-top=halvorn-0.201.50928-windows
+top=halvorn-$version-windows
 check "zip: the 32-bit program as win32/halvorn.exe" test "$(pe_machine $top/win32/halvorn.exe)" = 0x14c
 check "zip: the 64-bit program as win64/halvorn.exe" test "$(pe_machine $top/win64/halvorn.exe)" = 0x8664
 check "zip: README and licence" python3 -c 'import sys, zipfile
