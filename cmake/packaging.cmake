@@ -27,7 +27,7 @@ install(FILES README.md LICENSE DESTINATION . COMPONENT windows EXCLUDE_FROM_ALL
 
 set(CPACK_GENERATOR DEB ZIP)
 set(CPACK_PACKAGE_NAME halvorn)
-set(CPACK_PACKAGE_VENDOR "Halvorn developers")
+set(CPACK_PACKAGE_VENDOR "${HALVORN_PUBLISHER}")
 set(CPACK_PACKAGE_CONTACT "Halvorn developers <maintainers@users.noreply.c-seed-68d6a186.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "query a dial-up modem and set up dial-up connections")
 # The long description, in lines short enough for the package's control file.

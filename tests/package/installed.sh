@@ -2,8 +2,9 @@
 # The packages as a user gets them (after tools/package.sh): the .deb unpacked
 # into a scratch root runs its program and renders its manual page, lintian
 # finds no error in it (its other findings are listed), the Windows zip holds
-# each architecture's program under its name, and `cmake --install` lays out a
-# prefix as documented. Every name and text holds the project's one version.
+# each architecture's program under its name with its version resource, and
+# `cmake --install` lays out a prefix as documented. Every name and text holds
+# the project's one version.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/e2e/lib.bash"
@@ -49,6 +50,39 @@ check "zip: the 64-bit program as win64/halvorn.exe" test "$(pe_machine $top/win
 check "zip: README and licence" python3 -c 'import sys, zipfile
 names = zipfile.ZipFile(sys.argv[1]).namelist()
 sys.exit(not {sys.argv[2] + "/README.md", sys.argv[2] + "/LICENSE"} <= set(names))' "$zip" "$top"
+
+# The version resource of each program, as pefile (python3-pefile, for Debian's
+# own Python) reads it: the fixed part's four numbers and the strings.
+version_resource() {
+  /usr/bin/python3 -c 'import sys, zipfile, pefile
+pe = pefile.PE(data=zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))
+fixed = pe.VS_FIXEDFILEINFO[0]
+def numbers(high, low):
+    return ".".join(str(n) for n in (high >> 16, high & 0xffff, low >> 16, low & 0xffff))
+print("FileVersion#", numbers(fixed.FileVersionMS, fixed.FileVersionLS))
+print("ProductVersion#", numbers(fixed.ProductVersionMS, fixed.ProductVersionLS))
+for info in pe.FileInfo[0]:
+    for table in getattr(info, "StringTable", []):
+        for key, value in table.entries.items():
+            print(table.LangID.decode() + ":" + key.decode(), value.decode())' "$zip" "$1"
+}
+copyright=$(grep -m1 '^Copyright ' "$root/LICENSE")
+for arch in win32 win64; do
+  version_resource "$top/$arch/halvorn.exe" >"$scratch/resource" 2>&1 || true
+  check "zip: $arch/halvorn.exe names itself, version $version and its licence" \
+    diff -u - "$scratch/resource" <<EOF
+FileVersion# $version.0
+ProductVersion# $version.0
+040904B0:CompanyName Halvorn developers
+040904B0:FileDescription Halvorn modem query and dial-up setup
+040904B0:FileVersion $version
+040904B0:InternalName halvorn
+040904B0:LegalCopyright $copyright
+040904B0:OriginalFilename halvorn.exe
+040904B0:ProductName Halvorn
+040904B0:ProductVersion $version
+EOF
+done
 
 cmake --install "$root/build/native" --prefix "$scratch/prefix" >/dev/null
 check "cmake --install: program, page and README" test -x "$scratch/prefix/bin/halvorn" \
