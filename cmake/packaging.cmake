@@ -1,6 +1,7 @@
 # What `cmake --install` puts where, and the packages CPack makes from it:
 #   halvorn_VERSION_amd64.deb         the Linux program, its manual page and README
 #   halvorn-VERSION-windows.zip       both Windows builds, README and licence
+#   halvorn-VERSION-win32.msi, -win64.msi  the Windows installers (not CPack's)
 # The .deb is the default install; the zip is the component "windows", which a
 # plain install leaves out because its programs come from the cross builds.
 include(GNUInstallDirs)
@@ -24,6 +25,22 @@ foreach(arch win32 win64)
     COMPONENT windows EXCLUDE_FROM_ALL)
 endforeach()
 install(FILES README.md LICENSE DESTINATION . COMPONENT windows EXCLUDE_FROM_ALL)
+
+# The Windows installers, one per architecture, beside CPack's packages: the
+# target windows_installers (tools/package.sh builds it after cpack).
+set(installers)
+foreach(arch win32 win64)
+  set(msi ${CMAKE_BINARY_DIR}/packages/halvorn-${PROJECT_VERSION}-${arch}.msi)
+  set(program ${HALVORN_WINDOWS_BUILDS}/${arch}/halvorn.exe)
+  add_custom_command(OUTPUT ${msi}
+    COMMAND ${CMAKE_COMMAND} -DARCH=${arch} -DVERSION=${PROJECT_VERSION}
+      -DPUBLISHER=${HALVORN_PUBLISHER} -DPROGRAM=${program} -DOUTPUT=${msi}
+      -P ${CMAKE_SOURCE_DIR}/packaging/windows_installer.cmake
+    DEPENDS ${program} packaging/halvorn.wxs packaging/windows_installer.cmake README.md LICENSE
+    COMMENT "Windows installer halvorn-${PROJECT_VERSION}-${arch}.msi" VERBATIM)
+  list(APPEND installers ${msi})
+endforeach()
+add_custom_target(windows_installers DEPENDS ${installers})
 
 set(CPACK_GENERATOR DEB ZIP)
 set(CPACK_PACKAGE_NAME halvorn)

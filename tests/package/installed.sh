@@ -4,7 +4,7 @@
 # finds no error in it (its other findings are listed), the Windows zip holds
 # each architecture's program under its name with its version resource, and
 # `cmake --install` lays out a prefix as documented. Every name and text holds
-# the project's one version.
+# the project's one version. (The Windows installers: windows_installer.sh.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/e2e/lib.bash"
