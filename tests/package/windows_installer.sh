@@ -61,9 +61,9 @@ for arch in win32 win64; do
 done
 for boot in "${boots[@]}"; do wait "$boot"; done
 
-# run_msiexec ARGS...: msiexec without a user interface; prints the status, the low 8 bits of
-# Windows Installer's (1603 fatal error: 67, 1633 platform unsupported: 97,
-# 1638 another version installed: 102).
+# run_msiexec ARGS...: msiexec without a user interface; prints the status,
+# the low 8 bits of Windows Installer's (1603 fatal error: 67, 1633 platform
+# unsupported: 97, 1638 another version installed: 102).
 run_msiexec() {
   local status=0
   wine_run msiexec "$@" /qn >/dev/null 2>&1 || status=$?
@@ -89,6 +89,12 @@ entries() {
     'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
     { wine_run reg query "$key" /s 2>/dev/null || true; } | tr -d '\r'
   done | grep -c '^ *DisplayName \{4\}REG_SZ \{4\}Halvorn$' || true
+}
+# Whether Windows Installer registered Halvorn for the machine (a package
+# installed for one user is registered under HKCU instead).
+for_machine() {
+  { wine_run reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null || true; } |
+    tr -d '\r' | grep -q '^ *ProductName \{4\}REG_SZ \{4\}Halvorn$'
 }
 # The prefix as files and registry text, once its server has written it out
 # (ending it at once: it would linger a few seconds); the folder where Windows
@@ -119,7 +125,8 @@ exercise() {
   check "$in: program, README and licence in $folder" same_files "$files/halvorn.exe" \
     "$root/build/$arch/halvorn.exe" "$files/README.md" "$root/README.md" "$files/LICENSE" "$root/LICENSE"
   check "$in: its folder once on the system PATH" test "$(on_path "$folder")" = 1
-  check "$in: Programs and Features (per machine) shows version $version" \
+  check "$in: installed for the machine" for_machine
+  check "$in: Programs and Features shows version $version" \
     test "$(reg_value "$uninstall\\$code" DisplayVersion)" = "$version"
   check "$in: and the publisher" test "$(reg_value "$uninstall\\$code" Publisher)" = "$publisher"
   if [ "$runs" = yes ]; then
