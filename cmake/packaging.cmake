@@ -1,12 +1,20 @@
 # What `cmake --install` puts where, and the packages CPack makes from it:
 #   halvorn_VERSION_amd64.deb         the Linux program, its manual page and README
 #   halvorn-VERSION-windows.zip       both Windows builds, README and licence
+#   halvorn-VERSION-win32.msi, -win64.msi  the Windows installers (not CPack's)
 # The .deb is the default install; the zip is the component "windows", which a
 # plain install leaves out because its programs come from the cross builds.
 include(GNUInstallDirs)
 
+# The Debian changelog keeps a line per release; its newest must be this one.
+file(STRINGS ${CMAKE_SOURCE_DIR}/packaging/changelog changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^halvorn \\(${PROJECT_VERSION}\\) ")
+  message(FATAL_ERROR "packaging/changelog: the newest entry is not version ${PROJECT_VERSION}")
+endif()
+
 install(TARGETS halvorn RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES doc/halvorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+configure_file(doc/halvorn.1.in ${CMAKE_BINARY_DIR}/halvorn.1 @ONLY)
+install(FILES ${CMAKE_BINARY_DIR}/halvorn.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/halvorn)
 
 # The cross builds' folders, build/win32 and build/win64 unless told otherwise.
@@ -18,9 +26,25 @@ foreach(arch win32 win64)
 endforeach()
 install(FILES README.md LICENSE DESTINATION . COMPONENT windows EXCLUDE_FROM_ALL)
 
+# The Windows installers, one per architecture, beside CPack's packages: the
+# target windows_installers (tools/package.sh builds it after cpack).
+set(installers)
+foreach(arch win32 win64)
+  set(msi ${CMAKE_BINARY_DIR}/packages/halvorn-${PROJECT_VERSION}-${arch}.msi)
+  set(program ${HALVORN_WINDOWS_BUILDS}/${arch}/halvorn.exe)
+  add_custom_command(OUTPUT ${msi}
+    COMMAND ${CMAKE_COMMAND} -DARCH=${arch} -DVERSION=${PROJECT_VERSION}
+      -DPUBLISHER=${HALVORN_PUBLISHER} -DPROGRAM=${program} -DOUTPUT=${msi}
+      -P ${CMAKE_SOURCE_DIR}/packaging/windows_installer.cmake
+    DEPENDS ${program} packaging/halvorn.wxs packaging/windows_installer.cmake README.md LICENSE
+    COMMENT "Windows installer halvorn-${PROJECT_VERSION}-${arch}.msi" VERBATIM)
+  list(APPEND installers ${msi})
+endforeach()
+add_custom_target(windows_installers DEPENDS ${installers})
+
 set(CPACK_GENERATOR DEB ZIP)
 set(CPACK_PACKAGE_NAME halvorn)
-set(CPACK_PACKAGE_VENDOR "Halvorn developers")
+set(CPACK_PACKAGE_VENDOR "${HALVORN_PUBLISHER}")
 set(CPACK_PACKAGE_CONTACT "Halvorn developers <maintainers@users.noreply.c-seed-68d6a186.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "query a dial-up modem and set up dial-up connections")
 # The long description, in lines short enough for the package's control file.

@@ -6,11 +6,11 @@ set -euo pipefail
 # wine64 the 64-bit one everywhere; dpkg-dev, lintian and man-db build and
 # check the Debian package; ppp and desktop-file-utils read what `ras` writes on
 # Linux; strace kills the real binary at each of its writes; clang and its
-# runtime build the fuzzers; python3-pefile reads the Windows programs'
-# resources back.
+# runtime build the fuzzers; wixl and msitools build the Windows installers,
+# and python3-pefile reads the Windows programs' version resource back.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
   python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils strace
-  clang-14 libclang-rt-14-dev liblnk-utils python3-pefile)
+  clang-14 libclang-rt-14-dev liblnk-utils wixl msitools python3-pefile)
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 
@@ -24,5 +24,5 @@ echo "== installing: ${missing[*]}"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -qq
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}" >/dev/null

@@ -27,28 +27,8 @@ lane() {
 }
 trap 'status=$?; [ $status -eq 0 ] || echo "== lane $current_lane FAILED (status $status)"' EXIT
 
-# Which Windows builds Wine can run here, found by running each of Wine's
-# loaders (a 32-bit and a 64-bit Linux program): sets wine_lanes. bash runs
-# them, so a kernel without 32-bit support answers "Exec format error".
-runs() { timeout 60 bash -c '"$0" --version' "$1" 2>&1; }
-find_wine_lanes() {
-  wine_lanes=()
-  local out
-  if [ "${HALVORN_TEST_NO_32BIT:-}" = 1 ]; then
-    out="check made to fail by HALVORN_TEST_NO_32BIT=1"
-  elif out=$(runs /usr/lib/wine/wine); then
-    wine_lanes+=(win32)
-  fi
-  if [ "${wine_lanes[*]}" != win32 ]; then
-    echo "== no 32-bit Wine lane: 32-bit programs do not run on this machine (${out##*$'\n'})"
-  fi
-  runs /usr/lib/wine/wine64 >/dev/null && wine_lanes+=(win64)
-  if [ ${#wine_lanes[@]} -eq 0 ]; then
-    echo "== no Windows build can run under Wine on this machine" >&2
-    return 1
-  fi
-  echo "== Wine lanes: ${wine_lanes[*]}"
-}
+# find_wine_lanes: the Windows builds Wine can run here, in wine_lanes.
+source tests/wine/lanes.bash
 
 build() {
   bash tools/build-windows.sh
@@ -67,7 +47,9 @@ sanitize() {
   (cd build/sanitize && ctest -j "$jobs" -L unit)
 }
 
-packages() { bash tools/package.sh && bash tests/package/installed.sh; }
+packages() {
+  bash tools/package.sh && bash tests/package/installed.sh && bash tests/package/windows_installer.sh
+}
 
 lane deps bash tools/install-deps.sh
 lane build build

@@ -12,9 +12,10 @@ constexpr size_t kRasResetArguments = 3;  // program, "rasreset", connection
 
 }  // namespace
 
+// HALVORN_VERSION is the project's version, given by the build.
 void PrintUsageBanner(Console& console) {
   PrintWide(console,
-            u"\nHalvorn utility version 0.201.50928\n\n\tUsage:\thalvorn.exe query COMx "
+            u"\nHalvorn utility version " HALVORN_VERSION "\n\n\tUsage:\thalvorn.exe query COMx "
             u"\"AT|ATI0|ATI1\" output.ini\n");
   PrintWide(console,
             u"\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate "

@@ -2,19 +2,24 @@
 # The packages as a user gets them (after tools/package.sh): the .deb unpacked
 # into a scratch root runs its program and renders its manual page, lintian
 # finds no error in it (its other findings are listed), the Windows zip holds
-# each architecture's program under its name, and `cmake --install` lays out a
-# prefix as documented.
+# each architecture's program under its name with its version resource, and
+# `cmake --install` lays out a prefix as documented. Every name and text holds
+# the project's one version. (The Windows installers: windows_installer.sh.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 source "$root/tests/e2e/lib.bash"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/native/CMakeCache.txt")
+[ -n "$version" ] || { echo "no project version in build/native: run tools/package.sh" >&2; exit 1; }
 packages=$root/build/native/packages
-deb=$packages/halvorn_0.201.50928_amd64.deb
-zip=$packages/halvorn-0.201.50928-windows.zip
+deb=$packages/halvorn_${version}_amd64.deb
+zip=$packages/halvorn-$version-windows.zip
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 dpkg -x "$deb" "$scratch/root"
-banner=$'\nHalvorn utility version 0.201.50928\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
+check "the package's control file names version $version" \
+  test "$(dpkg-deb --field "$deb" Version)" = "$version"
+banner=$'\nHalvorn utility version '"$version"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
 expect_run "installed program shows the banner" 255 "$banner" "$scratch/root/usr/bin/halvorn"
 page=$scratch/root/usr/share/man/man1/halvorn.1.gz
 check "groff finds nothing to warn about in the page" \
@@ -23,6 +28,7 @@ check "man renders the page without a warning" \
   test -z "$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >"$scratch/page.txt")"
 check "the page shows the three command words" \
   grep -Eq ' +halvorn query .*halvorn ras .*halvorn rasreset' <(tr '\n' ' ' <"$scratch/page.txt")
+check "the page's footer names version $version" grep -q "^halvorn $version " "$scratch/page.txt"
 
 # lintian: E: lines are errors, W: warnings, I: notes; all are listed. An
 # error, or lintian failing to run, fails the test.
@@ -38,12 +44,45 @@ pe_machine() {
 data = zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])
 print(hex(struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3c)[0] + 4)[0]))' "$zip" "$1"
 }
-top=halvorn-0.201.50928-windows
+top=halvorn-$version-windows
 check "zip: the 32-bit program as win32/halvorn.exe" test "$(pe_machine $top/win32/halvorn.exe)" = 0x14c
 check "zip: the 64-bit program as win64/halvorn.exe" test "$(pe_machine $top/win64/halvorn.exe)" = 0x8664
 check "zip: README and licence" python3 -c 'import sys, zipfile
 names = zipfile.ZipFile(sys.argv[1]).namelist()
 sys.exit(not {sys.argv[2] + "/README.md", sys.argv[2] + "/LICENSE"} <= set(names))' "$zip" "$top"
+
+# The version resource of each program, as pefile (python3-pefile, for Debian's
+# own Python) reads it: the fixed part's four numbers and the strings.
+version_resource() {
+  /usr/bin/python3 -c 'import sys, zipfile, pefile
+pe = pefile.PE(data=zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))
+fixed = pe.VS_FIXEDFILEINFO[0]
+def numbers(high, low):
+    return ".".join(str(n) for n in (high >> 16, high & 0xffff, low >> 16, low & 0xffff))
+print("FileVersion#", numbers(fixed.FileVersionMS, fixed.FileVersionLS))
+print("ProductVersion#", numbers(fixed.ProductVersionMS, fixed.ProductVersionLS))
+for info in pe.FileInfo[0]:
+    for table in getattr(info, "StringTable", []):
+        for key, value in table.entries.items():
+            print(table.LangID.decode() + ":" + key.decode(), value.decode())' "$zip" "$1"
+}
+copyright=$(grep -m1 '^Copyright ' "$root/LICENSE")
+for arch in win32 win64; do
+  version_resource "$top/$arch/halvorn.exe" >"$scratch/resource" 2>&1 || true
+  check "zip: $arch/halvorn.exe names itself, version $version and its licence" \
+    diff -u - "$scratch/resource" <<EOF
+FileVersion# $version.0
+ProductVersion# $version.0
+040904B0:CompanyName Halvorn developers
+040904B0:FileDescription Halvorn modem query and dial-up setup
+040904B0:FileVersion $version
+040904B0:InternalName halvorn
+040904B0:LegalCopyright $copyright
+040904B0:OriginalFilename halvorn.exe
+040904B0:ProductName Halvorn
+040904B0:ProductVersion $version
+EOF
+done
 
 cmake --install "$root/build/native" --prefix "$scratch/prefix" >/dev/null
 check "cmake --install: program, page and README" test -x "$scratch/prefix/bin/halvorn" \
