@@ -2,9 +2,11 @@
 # query and the other programs on the port, in a private mount namespace with
 # a scratch lock folder: a live UUCP lock (pppd's naming) refuses the run with
 # status 2 and nothing printed, written or sent; stale locks (a dead PID, no
-# PID) are taken over and gone after the run; during a run through a link the
-# lock holds the tool's PID under the real device's name, and SIGTERM in the
-# middle of the probe removes it and ends the run as the signal does; a port
+# PID) are taken over and gone after the run, and of two runs that meet a
+# stale lock the one that takes it over first keeps it; during a run through
+# a link the lock holds the tool's PID under the real device's name, and
+# SIGTERM in the middle of the probe removes it (but a lock that another
+# process put in its place) and ends the run as the signal does; a port
 # another process holds in exclusive mode is refused, also to root.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
@@ -33,6 +35,24 @@ capture_run "$HALVORN" query "$port" "ATI0" report.ini
 check "stale locks taken over: status 0" test "$run_status" = 0
 check "stale locks taken over: the modem was asked" grep -q '^ATI0=56000  OK' report.ini
 check "no lock left after the run" test -z "$(ls -A "$locks")"
+
+# Two runs meet a stale lock. The first is held up (strace) between looking at
+# it and taking it away, while the second takes it over; the first then finds
+# a live lock, leaves it, and is refused.
+printf '%10d\n' "$holder" >"$locks/LCK..$device"
+calls=rename,renameat,renameat2,unlink,unlinkat
+strace -qq -o /dev/null -e trace=$calls -e inject=$calls:delay_enter=2000000:when=1 \
+  "$HALVORN" query "$port" "ATI0" slow.ini >slow.out & slow=$!
+sleep 1
+"$HALVORN" query "$port" "ATI0|ATI1|ATI2|ATI3|ATI4|ATI5|ATI6|ATI7" fast.ini >/dev/null & fast=$!
+status=0
+wait "$slow" || status=$?
+check "a stale lock met twice: the later taker is refused with 2, printing nothing" \
+  test "$status $(wc -c <slow.out)" = "2 0"
+check "... and the earlier one's lock stays" test "$(cat "$locks/LCK..$device")" = "$(printf '%10d' "$fast")"
+status=0
+wait "$fast" || status=$?
+check "... which ends 0 and removes it" test "$status:$(ls -A "$locks")" = 0:
 simulator_stop
 
 # Silent at every speed: the probe runs for 20 s unless ended.
@@ -45,11 +65,19 @@ for _ in $(seq 250); do [ -s "$lock" ] && break; sleep 0.02; done
 check "a run holds the lock under the device's name" test "$(cat "$lock")" = "$(printf '%10d' "$run")"
 check "and none under the link's" test ! -e "$locks/LCK..modem"
 sleep 1.5
+# Another process, thinking the run gone, has taken the lock over.
+sleep 300 &
+holder=$!
+rm "$lock" && printf '%10d\n' "$holder" >"$lock"
 kill -TERM "$run"
 status=0
 wait "$run" || status=$?
 check "SIGTERM mid-probe: the status of SIGTERM" test "$status" = 143
-check "SIGTERM mid-probe: the lock is gone" test -z "$(ls -A "$locks")"
+check "SIGTERM mid-probe: the other process's lock stays, nothing else" \
+  test "$(ls -A "$locks"):$(cat "$lock")" = "${lock##*/}:$(printf '%10d' "$holder")"
+kill "$holder"
+wait "$holder" 2>/dev/null || true
+rm -f "$lock"
 simulator_stop
 
 simulator_start --speeds 9600 --profile E0
