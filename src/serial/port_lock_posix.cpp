@@ -163,17 +163,16 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   g_nHeldInode = content.st_ino;
 
   uint32_t result = 0;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    // The lock is taken under the device's own name; the others are checked.
-    const std::string& path = paths[i];
-    const bool hold = canLock && i == 0;
+  // Every name is taken: pppd looks only at its own, the terminal programs
+  // at theirs.
+  for (const std::string& path : paths) {
     bool taken = false;
     for (int attempt = 0; attempt < kAttempts && !taken && result == 0; ++attempt) {
-      if (hold && LinkContent(named, path) == 0) {
+      if (canLock && LinkContent(named, path) == 0) {
         std::memcpy(g_szHeldNames[g_nHeldNames], path.c_str(), path.size() + 1);
         g_nHeldNames = g_nHeldNames + 1;
         taken = true;
-      } else if (hold && errno != EEXIST) {
+      } else if (canLock && errno != EEXIST) {
         // No room for a lock of our own under this name: checked only.
         if (Inspect(path) == LockState::kLive) result = EBUSY;
         taken = true;
@@ -181,7 +180,7 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
         const LockState state = Inspect(path);
         if (state == LockState::kLive) result = EBUSY;
         if (state == LockState::kStale) TakeOver(path, parked);
-        taken = !hold && state != LockState::kLive;
+        taken = !canLock && state != LockState::kLive;
       }
     }
     if (!taken) result = EBUSY;

@@ -4,7 +4,8 @@
 # status 2 and nothing printed, written or sent; stale locks (a dead PID, no
 # PID) are taken over and gone after the run, and of two runs that meet a
 # stale lock the one that takes it over first keeps it; during a run through
-# a link the lock holds the tool's PID under the real device's name, and
+# a link the lock holds the tool's PID under every name the other programs
+# look for (the device's and the link's, as pppd and as minicom name them), and
 # SIGTERM in the middle of the probe removes it (but a lock that another
 # process put in its place) and ends the run as the signal does; a port
 # another process holds in exclusive mode is refused, also to root.
@@ -62,8 +63,9 @@ ln -s "$SIMULATOR_PTY" modem
 run=$!
 lock=$locks/LCK..${SIMULATOR_PTY##*/}
 for _ in $(seq 250); do [ -s "$lock" ] && break; sleep 0.02; done
-check "a run holds the lock under the device's name" test "$(cat "$lock")" = "$(printf '%10d' "$run")"
-check "and none under the link's" test ! -e "$locks/LCK..modem"
+held() { local n; for n; do [ "$(cat "$locks/$n")" = "$(printf '%10d' "$run")" ] || return 1; done; }
+check "a run holds the lock under every name of the port, with its PID" \
+  held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
 sleep 1.5
 # Another process, thinking the run gone, has taken the lock over.
 sleep 300 &
