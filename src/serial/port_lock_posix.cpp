@@ -1,5 +1,6 @@
 #include "serial/port_lock_posix.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -11,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "serial/comm_posix.h"
 #include "serial/signal_release_posix.h"
@@ -20,6 +22,9 @@ namespace halvorn {
 namespace {
 
 constexpr int kAttempts = 5;  // a stale lock taken over may be taken by another in between
+// UUCP's name for a lock's temporary file: "LTMP." and the PID of its maker.
+constexpr std::string_view kTemporaryPrefix = "LTMP.";
+constexpr char kParkedSuffix[] = ".stale";
 
 // The names this process holds, for the signal handler: fixed buffers, since
 // the handler may only make async-signal-safe calls. Every name is a link to
@@ -96,24 +101,58 @@ void TakeOver(const std::string& path, const std::string& parked) {
   unlink(parked.c_str());
 }
 
-// The lock's content, in a file of its own that is linked under the lock
-// name, so that no reader ever finds a lock without its PID. -1 when the
+// Removes the temporary files of makers that are gone: LTMP.PID, and a stale
+// lock moved aside as LTMP.PID.stale, left by a run killed meanwhile.
+void RemoveDeadTemporaries(const std::string& folder) {
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string_view name(entry->d_name);
+    if (!name.starts_with(kTemporaryPrefix)) continue;
+    std::string_view rest = name.substr(kTemporaryPrefix.size());
+    const size_t digits = std::min(rest.find_first_not_of("0123456789"), rest.size());
+    const std::string_view after = rest.substr(digits);
+    if (digits == 0 || digits > 10 || !(after.empty() || after == kParkedSuffix)) continue;
+    if (IsDead(std::strtol(std::string(rest.substr(0, digits)).c_str(), nullptr, 10)))
+      unlink((folder + "/" + std::string(name)).c_str());
+  }
+  closedir(listing);
+}
+
+// The lock's content, in a file of its own that is linked under each lock
+// name, so that no reader ever finds a lock without its PID. Where the file
+// system allows, that file has no name of its own, so that a run killed
+// before linking it leaves nothing; elsewhere it is LTMP.PID. -1 when the
 // caller may not create files in the folder.
 int CreateContent(const std::string& folder, std::string& named) {
   char content[16];
   const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(getpid()));
-  named = folder + "/LTMP.XXXXXX";
-  const int fd = mkostemp(named.data(), O_CLOEXEC);
+  named.clear();
+  int fd = open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0644);
+  // Linking a nameless file needs /proc, or CAP_DAC_READ_SEARCH.
+  if (fd >= 0 && access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) != 0) {
+    close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
+    named = folder + "/" + std::string(kTemporaryPrefix) + std::to_string(getpid());
+    unlink(named.c_str());  // this PID's maker is gone: it is this process
+    fd = open(named.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  }
   if (fd >= 0 && fchmod(fd, 0644) == 0 && write(fd, content, static_cast<size_t>(length)) == length)
     return fd;
-  if (fd >= 0) close(fd), unlink(named.c_str());
+  if (fd >= 0) close(fd);
+  if (!named.empty()) unlink(named.c_str());
   named.clear();
   return -1;
-  return fd;
 }
 
-int LinkContent(const std::string& named, const std::string& path) {
-  return link(named.c_str(), path.c_str());
+int LinkContent(int fd, const std::string& named, const std::string& path) {
+  if (!named.empty()) return link(named.c_str(), path.c_str());
+  if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  if (errno == EEXIST) return -1;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 }  // namespace
@@ -153,12 +192,14 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   // Until every name is held and recorded, a signal would find the handler
   // without the record: it waits.
   SignalsHeld held;
+  RemoveDeadTemporaries(m_strFolder);
   std::string named;
   const int fd = CreateContent(m_strFolder, named);
   struct stat content {};
   // A folder the caller may not write to: checking the names is all we can do.
   const bool canLock = fd >= 0 && fstat(fd, &content) == 0;
-  const std::string parked = m_strFolder + "/LTMP." + std::to_string(getpid()) + ".stale";
+  const std::string parked =
+      m_strFolder + "/" + std::string(kTemporaryPrefix) + std::to_string(getpid()) + kParkedSuffix;
   g_nHeldDevice = content.st_dev;
   g_nHeldInode = content.st_ino;
 
@@ -168,7 +209,7 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   for (const std::string& path : paths) {
     bool taken = false;
     for (int attempt = 0; attempt < kAttempts && !taken && result == 0; ++attempt) {
-      if (canLock && LinkContent(named, path) == 0) {
+      if (canLock && LinkContent(fd, named, path) == 0) {
         std::memcpy(g_szHeldNames[g_nHeldNames], path.c_str(), path.size() + 1);
         g_nHeldNames = g_nHeldNames + 1;
         taken = true;

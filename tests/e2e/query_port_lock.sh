@@ -3,7 +3,8 @@
 # a scratch lock folder: a live UUCP lock (pppd's naming) refuses the run with
 # status 2 and nothing printed, written or sent; stale locks (a dead PID, no
 # PID) are taken over and gone after the run, and of two runs that meet a
-# stale lock the one that takes it over first keeps it; during a run through
+# stale lock the one that takes it over first keeps it; a kill while the lock
+# is made leaves nothing, and what a killed maker left goes; during a run through
 # a link the lock holds the tool's PID under every name the other programs
 # look for (the device's and the link's, as pppd and as minicom name them), and
 # SIGTERM in the middle of the probe removes it (but a lock that another
@@ -54,6 +55,18 @@ check "... and the earlier one's lock stays" test "$(cat "$locks/LCK..$device")"
 status=0
 wait "$fast" || status=$?
 check "... which ends 0 and removes it" test "$status:$(ls -A "$locks")" = 0:
+
+# Killed between making its lock's content and linking it, a run leaves
+# nothing; a lock's temporary file left by a maker that is gone (UUCP's
+# LTMP.PID) goes with the next run, a live maker's stays.
+status=0
+(strace -qq -o /dev/null -e trace=link,linkat -e inject=link,linkat:signal=SIGKILL:when=1 \
+  "$HALVORN" query "$port" "ATI0" killed.ini >/dev/null) 2>/dev/null || status=$?
+check "killed before its lock is linked: nothing left" test "$status:$(ls -A "$locks")" = 137:
+touch "$locks/LTMP.$holder" "$locks/LTMP.$holder.stale" "$locks/LTMP.$$"
+"$HALVORN" query "$port" "ATI0" report.ini >/dev/null
+check "a gone maker's temporary files removed, a live one's kept" test "$(ls -A "$locks")" = "LTMP.$$"
+rm "$locks/LTMP.$$"
 simulator_stop
 
 # Silent at every speed: the probe runs for 20 s unless ended.
