@@ -7,9 +7,10 @@
 # is made leaves nothing, and what a killed maker left goes; during a run through
 # a link the lock holds the tool's PID under every name the other programs
 # look for (the device's and the link's, as pppd and as minicom name them), and
-# SIGTERM in the middle of the probe removes it (but a lock that another
-# process put in its place) and ends the run as the signal does; a port
-# another process holds in exclusive mode is refused, also to root.
+# SIGINT, SIGTERM or SIGHUP with the port open gives back the port's settings
+# and removes the lock (but a lock that another process put in its place)
+# and ends the run as the signal does; a port another process holds in
+# exclusive mode is refused, also to root.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -69,30 +70,49 @@ check "a gone maker's temporary files removed, a live one's kept" test "$(ls -A 
 rm "$locks/LTMP.$$"
 simulator_stop
 
-# Silent at every speed: the probe runs for 20 s unless ended.
+# Silent at every speed: the probe runs for 20 s unless ended. Each signal
+# comes while the port is open (its exclusive mode tells); the run ends as
+# the signal does, the port as it was found and every lock gone, but one
+# that another process put in place of the run's (taking it over, thinking
+# the run gone).
 simulator_start --speeds 1200 --on '*' silent
 ln -s "$SIMULATOR_PTY" modem
-"$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
-run=$!
+stty -F "$SIMULATOR_PTY" 2400 icanon echo
+found=$(stty -g -F "$SIMULATOR_PTY")
+exclusive() {
+  python3 -c 'import fcntl, os, struct, sys
+fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0])' "$SIMULATOR_PTY"  # TIOCGEXCL
+}
 lock=$locks/LCK..${SIMULATOR_PTY##*/}
-for _ in $(seq 250); do [ -s "$lock" ] && break; sleep 0.02; done
 held() { local n; for n; do [ "$(cat "$locks/$n")" = "$(printf '%10d' "$run")" ] || return 1; done; }
-check "a run holds the lock under every name of the port, with its PID" \
-  held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
-sleep 1.5
-# Another process, thinking the run gone, has taken the lock over.
-sleep 300 &
-holder=$!
-rm "$lock" && printf '%10d\n' "$holder" >"$lock"
-kill -TERM "$run"
-status=0
-wait "$run" || status=$?
-check "SIGTERM mid-probe: the status of SIGTERM" test "$status" = 143
-check "SIGTERM mid-probe: the other process's lock stays, nothing else" \
-  test "$(ls -A "$locks"):$(cat "$lock")" = "${lock##*/}:$(printf '%10d' "$holder")"
-kill "$holder"
-wait "$holder" 2>/dev/null || true
-rm -f "$lock"
+for signal in INT:130 TERM:143 HUP:129; do
+  # Without job control a shell starts background jobs with SIGINT ignored.
+  env --default-signal=INT "$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
+  run=$!
+  for _ in $(seq 250); do [ "$(exclusive)" = 1 ] && break; sleep 0.02; done
+  if [ "$signal" = TERM:143 ]; then
+    check "a run holds the lock under every name of the port, with its PID" \
+      held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
+    sleep 300 &
+    holder=$!
+    rm "$lock" && printf '%10d\n' "$holder" >"$lock"
+  fi
+  kill -"${signal%:*}" "$run"
+  status=0
+  wait "$run" || status=$?
+  check "SIG${signal%:*} with the port open: status ${signal#*:}" test "$status" = "${signal#*:}"
+  check "SIG${signal%:*}: the port's settings and mode as found" \
+    test "$(stty -g -F "$SIMULATOR_PTY") $(exclusive)" = "$found 0"
+  if [ "$signal" = TERM:143 ]; then
+    check "SIGTERM: the other process's lock stays, nothing else" \
+      test "$(ls -A "$locks"):$(cat "$lock")" = "${lock##*/}:$(printf '%10d' "$holder")"
+    kill "$holder"
+    wait "$holder" 2>/dev/null || true
+    rm -f "$lock"
+  fi
+  check "SIG${signal%:*}: no lock left" test -z "$(ls -A "$locks")"
+done
 simulator_stop
 
 simulator_start --speeds 9600 --profile E0
