@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # query and the other programs on the port, in a private mount namespace with
-# a scratch lock folder: a live UUCP lock (pppd's naming) refuses the run with
-# status 2 and nothing printed, written or sent; stale locks (a dead PID, no
+# a scratch lock folder: a live UUCP lock (pppd's naming), also one of a
+# process the caller may not signal, refuses the run with status 2 and nothing
+# printed, written or sent; stale locks (a dead PID, no
 # PID) are taken over and gone after the run, and of two runs that meet a
 # stale lock the one that takes it over first keeps it; a kill while the lock
 # is made leaves nothing, and what a killed maker left goes; during a run through
@@ -23,13 +24,27 @@ port=$SIMULATOR_PTY
 device=${port##*/}
 nothing_sent() { grep -q '^start ' "$SIMULATOR_LOG" && ! grep -q '^\(open\|cmd\) ' "$SIMULATOR_LOG"; }
 
+# A live lock refuses the run, also one whose process the caller may not
+# signal (EPERM): init, to nobody (as root) or to a user namespace's root.
 sleep 300 &
 holder=$!
-printf '%10d\n' "$holder" >"$locks/LCK..pts_$device"
-expect_run "live lock: status 2, nothing printed" 2 "" "$HALVORN" query "$port" "ATI0" report.ini
-check "live lock: no report" test ! -e report.ini
-check "live lock: the port was not even opened" nothing_sent
-check "live lock: left as it was" test "$(cat "$locks/LCK..pts_$device")" = "$(printf '%10d' "$holder")"
+other=("$HALVORN") own=$PWD
+if runuser -u nobody -- true 2>/dev/null; then
+  own=$(mktemp -d) && cp "$HALVORN" "$own/" && chown nobody "$own" && chmod 666 "$port"
+  other=(runuser -u nobody -- "$own/halvorn")
+fi
+for caller in other self; do
+  lock=$locks/LCK..pts_$device pid=$holder report=$PWD/report.ini run=("$HALVORN")
+  if [ $caller = other ]; then
+    pid=1 report=$own/report.ini run=("${other[@]}")
+  fi
+  printf '%10d\n' "$pid" >"$lock"
+  [ $caller = self ] || [ "$own" = "$PWD" ] || chown nobody "$lock"
+  expect_run "live lock ($caller): status 2, nothing printed" 2 "" "${run[@]}" query "$port" "ATI0" "$report"
+  check "live lock ($caller): no report" test ! -e "$report"
+  check "live lock ($caller): the port was not even opened" nothing_sent
+  check "live lock ($caller): left as it was" test "$(cat "$lock")" = "$(printf '%10d' "$pid")"
+done
 kill "$holder"
 wait "$holder" 2>/dev/null || true
 # $holder is gone now: its lock is stale, and so is one that holds no PID.
@@ -79,10 +94,14 @@ simulator_start --speeds 1200 --on '*' silent
 ln -s "$SIMULATOR_PTY" modem
 stty -F "$SIMULATOR_PTY" 2400 icanon echo
 found=$(stty -g -F "$SIMULATOR_PTY")
+# 1 while the port is in exclusive mode (TIOCGEXCL; only root can open it then).
 exclusive() {
-  python3 -c 'import fcntl, os, struct, sys
-fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
-print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0])' "$SIMULATOR_PTY"  # TIOCGEXCL
+  python3 -c 'import errno, fcntl, os, struct, sys
+try:
+    fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+    print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0])
+except OSError as e:
+    print(1 if e.errno == errno.EBUSY else e)' "$SIMULATOR_PTY"
 }
 lock=$locks/LCK..${SIMULATOR_PTY##*/}
 held() { local n; for n; do [ "$(cat "$locks/$n")" = "$(printf '%10d' "$run")" ] || return 1; done; }
