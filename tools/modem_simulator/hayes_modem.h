@@ -69,6 +69,14 @@ class CHayesModem {
 
   void SetInfoText(const std::string& strKey, const std::string& strText) { m_mapInfo[strKey] = strText; }
 
+  // The stored profile: commands run at power-on and again by ATZ, as a
+  // modem restores its stored settings. False when they are no valid line.
+  bool SetStoredProfile(const std::string& strCommands) {
+    m_strStoredProfile = strCommands;
+    ExecuteLine(strCommands);
+    return m_eLastResult == EResult::Ok;
+  }
+
   // What dialling ends with (CONNECT by default, or BUSY, NO CARRIER, NO
   // DIALTONE), and the line speed CONNECT reports.
   void SetDialResult(EResult eResult) { m_eDialResult = eResult; }
@@ -220,6 +228,7 @@ class CHayesModem {
       case 'Z':
         if (nValue > 1) return false;
         Reset();
+        RestoreStoredProfile();
         return true;
       case 'I':
         if (nValue > 7) return false;
@@ -243,6 +252,21 @@ class CHayesModem {
       case 'P': case 'T': case 'W': return nValue <= 2;
       default: return false;
     }
+  }
+
+  // Runs the stored profile in the middle of a line, which then goes on. A
+  // Z in the profile itself only resets.
+  void RestoreStoredProfile() {
+    if (m_bInProfile || m_strStoredProfile.empty()) return;
+    const std::string* pBody = m_pBody;
+    const size_t nPos = m_nPos;
+    const EResult eLast = m_eLastResult;
+    m_bInProfile = true;
+    ExecuteLine(m_strStoredProfile);
+    m_bInProfile = false;
+    m_pBody = pBody;
+    m_nPos = nPos;
+    m_eLastResult = eLast;
   }
 
   static bool SetFlag(bool& bFlag, long nValue) {
@@ -329,6 +353,8 @@ class CHayesModem {
   ECallRequest m_eCallRequest = ECallRequest::None;
   uint32_t m_nLineSpeed = 0;
   std::string m_strDialled;
+  std::string m_strStoredProfile;
+  bool m_bInProfile = false;
   size_t m_nPos = 0;
   const std::string* m_pBody = nullptr;
 };
