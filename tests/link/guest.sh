@@ -13,6 +13,11 @@ setup() {
     mkdir "$out" && mount -t hostfs -o "$HALVORN_LINK_OUT" none "$out" || return 1
   exec >"$out/console" 2>&1
   source "$out/env" || return 1
+  # Nothing runs unless the machine's own files are read-only here.
+  local device mountpoint type options rest
+  while read -r device mountpoint type options rest; do
+    [ "$mountpoint $type" != "/ hostfs" ] || [[ $options == ro,* ]] || { echo "FAIL root is $options" && return 1; }
+  done </proc/mounts
   mkdir -p /dev/pts && mount -t devpts -o newinstance,ptmxmode=666 devpts /dev/pts &&
     ln -sf pts/ptmx /dev/ptmx || return 1
   # The root's own /var/lock is the read-only /run/lock of the machine.

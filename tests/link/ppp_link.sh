@@ -23,11 +23,14 @@ printf 'export HALVORN=%q BUILD_DIR=%q SOURCE_DIR=%q UML_RELEASE=%q\n' \
   "$HALVORN" "$BUILD_DIR" "$SOURCE_DIR" "$release" >"$out/env"
 
 # Never rw: the guest is root over the machine's own files. Its console goes
-# to a file: the guest's own log is in the scratch folder.
+# to a file, and the files the kernel keeps about itself (uml_dir, by default
+# in ~/.uml) to the scratch folder. HALVORN_LINK_SECONDS (default 55) bounds
+# the guest's run.
 started=$SECONDS
 status=0
-timeout 55 "$uml" mem=256M root=/dev/root rootfstype=hostfs rootflags=/ ro \
-  init="$SOURCE_DIR/tests/link/guest.sh" HALVORN_LINK_OUT="$out" con0=fd:0,fd:1 con=null \
+timeout -k 5 ${HALVORN_LINK_SECONDS:-55} "$uml" mem=256M root=/dev/root rootfstype=hostfs rootflags=/ ro \
+  uml_dir="$out" umid=guest init="$SOURCE_DIR/tests/link/guest.sh" HALVORN_LINK_OUT="$out" \
+  con0=fd:0,fd:1 con=null \
   </dev/null >"$out/kernel" 2>&1 || status=$?
 echo "guest ran $((SECONDS - started)) s (linux.uml status $status)"
 
