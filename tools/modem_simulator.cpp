@@ -43,6 +43,7 @@ constexpr char kXon = 0x11;
 constexpr char kXoff = 0x13;
 constexpr size_t kMaxLine = 4096;
 constexpr int64_t kLineFeedWaitMs = 5;
+constexpr size_t kMaxQueued = 64;  // pieces of output waiting for the port
 
 struct SPendingOutput {
   int64_t m_nDueMs = 0;
@@ -104,8 +105,10 @@ class CModemSimulator {
       pollfd arrFds[3] = {{m_fdMaster, POLLIN, 0}, {m_fdWatch, POLLIN, 0}, {m_program.Fd(), 0, 0}};
       if (m_eCall == ECall::Online && m_program.IsBacklogged()) arrFds[0].events = 0;
       if (m_bOutputBlocked) arrFds[0].events |= POLLOUT;
-      // In online command mode the far end's data waits; its hang-up does not.
-      arrFds[2].events = m_eCall == ECall::Online ? POLLIN : POLLRDHUP;
+      // Online, the far end is heard once the port has taken what came
+      // before; in online command mode its data waits, its hang-up does not.
+      if (m_eCall == ECall::Online) arrFds[2].events = m_deqOutput.size() < kMaxQueued ? POLLIN : 0;
+      if (m_eCall == ECall::Command) arrFds[2].events = POLLRDHUP;
       if (m_program.WantsWrite()) arrFds[2].events |= POLLOUT;
       int64_t nTimeout = NextWakeMs();
       timespec tsTimeout{static_cast<time_t>(nTimeout / 1000), static_cast<long>(nTimeout % 1000) * 1000000};

@@ -58,6 +58,7 @@ class CAnswerProgram {
   // Starts the program in a session of its own, so that the whole group can
   // be signalled, with the signal mask and SIGPIPE as a shell would give it.
   bool Start(const std::vector<std::string>& vecArgv, const sigset_t& setChildMask, std::string& strError) {
+    Finish();  // the program of the call before, if it still lingers
     int arrFds[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, arrFds) != 0) {
       strError = std::string("socketpair: ") + std::strerror(errno);
