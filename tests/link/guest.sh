@@ -3,14 +3,16 @@
 # machine's own files are its root, read-only, so every place it writes is a
 # tmpfs of its own. It runs links.sh with its output and status in the host's
 # scratch folder $HALVORN_LINK_OUT, then powers off: an init that ends would
-# panic the guest.
-out=/tmp/out
+# panic the guest. Its scratch files go to /run, not /tmp, whose tmpfs would
+# hide a checkout or a build under the machine's /tmp.
+out=/run/out
 # The kernel starts init with no PATH.
 export PATH=/usr/sbin:/usr/bin:/sbin:/bin
 setup() {
   mount -t proc proc /proc && mount -t sysfs sys /sys &&
-    mount -t tmpfs tmpfs /run && mkdir -p /run/lock && mount -t tmpfs tmpfs /tmp &&
-    mkdir "$out" && mount -t hostfs -o "$HALVORN_LINK_OUT" none "$out" || return 1
+    mount -t tmpfs tmpfs /run && mkdir -p /run/lock "$out" && mkdir -m 1777 /run/tmp &&
+    mount -t hostfs -o "$HALVORN_LINK_OUT" none "$out" || return 1
+  export TMPDIR=/run/tmp
   exec >"$out/console" 2>&1
   source "$out/env" || return 1
   # Nothing runs unless the machine's own files are read-only here.

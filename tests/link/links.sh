@@ -8,7 +8,7 @@
 # port that `query` holds locked.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
-export ALLUSERSPROFILE=/tmp/halvorn XDG_DESKTOP_DIR=/tmp/desktop
+export ALLUSERSPROFILE=$TMPDIR/halvorn XDG_DESKTOP_DIR=$TMPDIR/desktop
 mkdir -p "$ALLUSERSPROFILE" "$XDG_DESKTOP_DIR"
 isp=$SOURCE_DIR/tests/link/isp.sh
 office_pw='s3cret pw' home_pw='s"é\cret'  # a quote, a non-ASCII letter, a backslash
@@ -16,8 +16,8 @@ office_pw='s3cret pw' home_pw='s"é\cret'  # a quote, a non-ASCII letter, a back
 # Starting a process costs tens of milliseconds in the guest: the waits and
 # the checks they repeat start as few as they can. A read that times out on
 # a FIFO nobody writes to is the pause.
-mkfifo /tmp/pause
-exec {pause}<>/tmp/pause
+mkfifo "$TMPDIR/pause"
+exec {pause}<>"$TMPDIR/pause"
 # wait_until SECONDS COMMAND...: true once COMMAND is, false when time runs out.
 wait_until() {
   local tries=$(($1 * 10))
@@ -29,7 +29,7 @@ wait_until() {
 }
 
 # What pppd and chat say goes to syslog, here a file.
-syslog=/tmp/syslog
+syslog=$TMPDIR/syslog
 python3 -c '
 import os, socket, sys
 s = socket.socket(socket.AF_UNIX, socket.SOCK_DGRAM)
@@ -49,10 +49,10 @@ holds() {
 said() { holds "$syslog" "$1"; }
 
 # modem_start N ARGS...: a modem simulator behind /dev/ttyUSBN, its log and
-# error output (the ISP's messages) in /tmp/modemN.
+# error output (the ISP's messages) in TMPDIR's modemN.
 declare -A modem_pids
 modem_start() {
-  local n=$1 dir=/tmp/modem$1
+  local n=$1 dir=$TMPDIR/modem$1
   shift
   modem_stop "$n"
   rm -rf "$dir" && mkdir "$dir"
@@ -75,7 +75,7 @@ ending() {
   for n in "${!modem_pids[@]}"; do modem_stop "$n"; done
   [ "$failures" -eq 0 ] && [ "$1" -eq 0 ] && return
   echo "--- syslog"; cat "$syslog"
-  for n in 0 1; do echo "--- modem $n"; cat /tmp/modem$n/log /tmp/modem$n/stderr 2>/dev/null || true; done
+  for n in 0 1; do echo "--- modem $n"; cat "$TMPDIR/modem$n/log" "$TMPDIR/modem$n/stderr" 2>/dev/null || true; done
 }
 trap 'ending $?' EXIT
 
@@ -100,33 +100,33 @@ as_dialler pon Home
 check "pon Office: the link comes up" wait_until 15 up 192.0.2.1
 check "pon Home: the link comes up" wait_until 15 up 192.0.2.5
 check "Office: PAP, and the ISP checked the password" eval 'said "PAP authentication succeeded" &&
-  grep -q "PAP peer authentication succeeded for alice" /tmp/modem0/stderr'
+  grep -q "PAP peer authentication succeeded for alice" "$TMPDIR/modem0/stderr"'
 check "Home: CHAP, and the ISP checked the password" eval 'said "CHAP authentication succeeded" &&
-  grep -q "sent \[CHAP Success" /tmp/modem1/stderr' 
+  grep -q "sent \[CHAP Success" "$TMPDIR/modem1/stderr"'
 check "Office: the client has the address its ISP gave" up 192.0.2.1 192.0.2.2
 check "Home: the client has the address its ISP gave" up 192.0.2.5 192.0.2.6
 check "pings cross the Office link" pings 192.0.2.1
 check "pings cross the Home link" pings 192.0.2.5
 
 # query leaves the port of a link alone: it never opens it.
-opens=$(grep -c '^open ' /tmp/modem0/log)
+opens=$(grep -c '^open ' "$TMPDIR/modem0/log")
 expect_run "query on Office's port while the link is up: 2, nothing printed" 2 "" \
-  "$HALVORN" query /dev/ttyUSB0 ATI0 /tmp/busy.ini
+  "$HALVORN" query /dev/ttyUSB0 ATI0 "$TMPDIR/busy.ini"
 check "that query opened nothing and wrote no report" \
-  test "$(grep -c '^open ' /tmp/modem0/log)" = "$opens" -a ! -e /tmp/busy.ini
+  test "$(grep -c '^open ' "$TMPDIR/modem0/log")" = "$opens" -a ! -e "$TMPDIR/busy.ini"
 
 # The launcher's Hang up, run as GLib runs its Exec line, ends Office only.
 home_pid=$(head -n 1 /run/ppp-Home.pid)
-as_dialler env HOME=/tmp bash -c 'source "$1" && hang_up "$2"' _ "$SOURCE_DIR/tests/e2e/lib.bash" \
+as_dialler env HOME="$TMPDIR" bash -c 'source "$1" && hang_up "$2"' _ "$SOURCE_DIR/tests/e2e/lib.bash" \
   "$XDG_DESKTOP_DIR/Office.desktop"
 check "Hang up ends the Office link" wait_until 10 ended Office
 check "the modem of Office hangs up as pppd lets the port go" \
-  wait_until 5 holds /tmp/modem0/log $'\nhangup [^\n]* why=port-closed'
+  wait_until 5 holds "$TMPDIR/modem0/log" $'\nhangup [^\n]* why=port-closed'
 check "Hang up leaves Home up" eval 'up 192.0.2.5 && kill -0 "$home_pid" && pings 192.0.2.5'
 check "Office's link is gone" down 192.0.2.1
-capture_run "$HALVORN" query /dev/ttyUSB0 ATI0 /tmp/after.ini
+capture_run "$HALVORN" query /dev/ttyUSB0 ATI0 "$TMPDIR/after.ini"
 check "query on that port once the link is down: status 0" test "$run_status" = 0
-check "and it has the modem's reply" grep -qx $'ATI0=56000  OK\r' /tmp/after.ini
+check "and it has the modem's reply" grep -qx $'ATI0=56000  OK\r' "$TMPDIR/after.ini"
 as_dialler poff Home >/dev/null
 check "poff Home ends the other link" wait_until 10 eval 'ended Home && down 192.0.2.5'
 
@@ -134,20 +134,20 @@ check "poff Home ends the other link" wait_until 10 eval 'ended Home && down 192
 modem_start 0 --answer "$isp" pap Office alice "not $office_pw" 192.0.2.1:192.0.2.2
 as_dialler pon Office
 check "a wrong password: pppd says why" wait_until 15 said "PAP authentication failed"
-check "the ISP refused it" grep -q "PAP peer authentication failed for alice" /tmp/modem0/stderr
+check "the ISP refused it" grep -q "PAP peer authentication failed for alice" "$TMPDIR/modem0/stderr"
 check "pppd gives up, and no link came up" eval 'wait_until 10 ended Office && down 192.0.2.1'
 
 # pppd's lock option finds the port lock that query holds for the whole run.
 modem_start 0 --profile E0 --speeds 115200
-"$HALVORN" query /dev/ttyUSB0 "ATI0|ATI3" /tmp/locked.ini >/dev/null &
+"$HALVORN" query /dev/ttyUSB0 "ATI0|ATI3" "$TMPDIR/locked.ini" >/dev/null &
 query_pid=$!
-wait_until 5 holds /tmp/modem0/log $'\nopen ' || true
+wait_until 5 holds "$TMPDIR/modem0/log" $'\nopen ' || true
 as_dialler pon Office
 check "pon while query runs: pppd finds the port locked" \
   wait_until 10 said "Device [^ ]* is locked by pid $query_pid"
 query_status=0
 wait "$query_pid" || query_status=$?
-check "the query goes on undisturbed" eval 'test "$query_status" = 0 && grep -q "^ATI3=" /tmp/locked.ini'
-check "and pppd never dialled" eval '! grep -q ATDT /tmp/modem0/log'
+check "the query goes on undisturbed" eval 'test "$query_status" = 0 && grep -q "^ATI3=" "$TMPDIR/locked.ini"'
+check "and pppd never dialled" eval '! grep -q ATDT "$TMPDIR/modem0/log"'
 check "pppd has ended" wait_until 5 ended Office
 finish
