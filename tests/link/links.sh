@@ -39,6 +39,7 @@ with open(sys.argv[1], "ab", buffering=0) as log:
     while True:
         log.write(s.recv(8192).rstrip(b"\0\n") + b"\n")
 ' "$syslog" &
+syslog_pid=$!
 wait_until 5 test -S /dev/log || { echo "FAIL no syslog socket"; exit 1; }
 # holds FILE REGEX: FILE has a match for REGEX; said REGEX: syslog has.
 holds() {
@@ -73,6 +74,7 @@ modem_stop() {
 # what pppd, chat, the modems and the ISPs said.
 ending() {
   for n in "${!modem_pids[@]}"; do modem_stop "$n"; done
+  kill "$syslog_pid" 2>/dev/null || true
   [ "$failures" -eq 0 ] && [ "$1" -eq 0 ] && return
   echo "--- syslog"; cat "$syslog"
   for n in 0 1; do echo "--- modem $n"; cat "$TMPDIR/modem$n/log" "$TMPDIR/modem$n/stderr" 2>/dev/null || true; done
@@ -80,10 +82,17 @@ ending() {
 trap 'ending $?' EXIT
 
 as_dialler() { runuser -u nobody -G dip -- "$@"; }
+# The links' addresses are from the documentation range 192.0.2.0/24; the
+# guest has no network device but them, and each ISP's end is in a network
+# namespace of its own.
 # up PEER [LOCAL]: a link whose far end is PEER (and whose own address is
 # LOCAL) is up. ip prints a line such as
 # "3: ppp1    inet 192.0.2.6 peer 192.0.2.5/32 scope global ppp1".
-up() { [[ $(ip -4 -o addr show) == *" inet ${2:-}"*" peer $1/32 "* ]]; }
+up() {
+  local addresses
+  addresses=$(ip -4 -o addr show)
+  if [ $# -eq 2 ]; then [[ $addresses == *" inet $2 peer $1/32 "* ]]; else [[ $addresses == *" peer $1/32 "* ]]; fi
+}
 down() { ! up "$1"; }
 pings() { ping -c 2 -i 0.2 -W 2 "$1" >/dev/null; }
 running() { [ -e "/run/ppp-$1.pid" ]; }
