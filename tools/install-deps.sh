@@ -1,16 +1,22 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, when missing.
+# Installs the Debian packages the build and the tests need, when missing;
+# given package names, only those (a lane that installs its own).
 set -euo pipefail
 
 # wine32 runs the 32-bit Windows build where the kernel runs 32-bit code,
 # wine64 the 64-bit one everywhere; dpkg-dev, lintian and man-db build and
 # check the Debian package; ppp and desktop-file-utils read what `ras` writes on
-# Linux; strace kills the real binary at each of its writes; clang and its
-# runtime build the fuzzers; wixl and msitools build the Windows installers,
-# and python3-pefile reads the Windows programs' version resource back.
+# Linux, and gio (libglib2.0-bin) runs the launcher as GLib does; strace kills
+# the real binary at each of its writes; clang and its runtime build the
+# fuzzers; wixl and msitools build the Windows installers, and python3-pefile
+# reads the Windows programs' resources back; user-mode-linux is the kernel
+# with PPP that the link lane boots, kmod loads its modules and iputils-ping
+# sends across the links.
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
-  python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils strace
-  clang-14 libclang-rt-14-dev liblnk-utils wixl msitools python3-pefile)
+  python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils libglib2.0-bin strace
+  clang-14 libclang-rt-14-dev liblnk-utils wixl msitools python3-pefile user-mode-linux kmod
+  iputils-ping)
+[ $# -eq 0 ] || packages=("$@")
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 

@@ -1,14 +1,13 @@
 // A Hayes modem behind a pseudo-terminal, for end-to-end tests of the query
-// command. It prints the slave's path, then answers every command line at
-// the speed the other side has set, or misbehaves as its options say.
-// Run with --help for the options.
-#include <dirent.h>
+// command and of dial-up connections. It prints the slave's path, then
+// answers every command line at the speed the other side has set, or
+// misbehaves as its options say; with --answer a dialled call reaches a
+// program as the far end. Run with --help for the options.
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/inotify.h>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -20,9 +19,12 @@
 #include <deque>
 #include <string>
 
+#include "modem_simulator/call_linux.h"
 #include "modem_simulator/hayes_modem.h"
+#include "modem_simulator/misbehaviour.h"
 #include "modem_simulator/line_state_linux.h"
 #include "modem_simulator/options.h"
+#include "modem_simulator/port_files_linux.h"
 
 namespace modem_simulator {
 namespace {
@@ -41,87 +43,7 @@ constexpr char kXon = 0x11;
 constexpr char kXoff = 0x13;
 constexpr size_t kMaxLine = 4096;
 constexpr int64_t kLineFeedWaitMs = 5;
-
-// Line noise as a receiver at the wrong speed makes of a character: high
-// bytes, never a flow-control character or NUL, the same every run.
-std::string MakeGarbage(size_t nLength) {
-  std::string strOut;
-  uint32_t nState = 0x2545F491u;
-  for (size_t i = 0; i < std::max<size_t>(nLength, 4); ++i) {
-    nState = nState * 1103515245u + 12345u;
-    strOut += static_cast<char>(0x80 | ((nState >> 16) & 0x7F));
-  }
-  return strOut;
-}
-
-// A long but believable register dump, at least nBytes long.
-std::string MakeFlood(long nBytes) {
-  std::string strOut;
-  for (int nRow = 0; static_cast<long>(strOut.size()) < nBytes; ++nRow) {
-    if (!strOut.empty()) strOut += "\r\n";
-    char szRow[96];
-    std::snprintf(szRow, sizeof szRow, "S%02d=%03d S%02d=%03d S%02d=%03d S%02d=%03d S%02d=%03d S%02d=%03d",
-                  nRow * 6 % 100, nRow % 256, (nRow * 6 + 1) % 100, 13, (nRow * 6 + 2) % 100, 10,
-                  (nRow * 6 + 3) % 100, 8, (nRow * 6 + 4) % 100, 2, (nRow * 6 + 5) % 100, 50);
-    strOut += szRow;
-  }
-  return strOut;
-}
-
-std::string LowerAscii(std::string strText) {
-  for (char& ch : strText) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
-  return strText;
-}
-
-// Whether a process other than this one has the device open, found as
-// fuser finds it. Processes we may not look into count as not holding it.
-bool IsHeldElsewhere(const std::string& strDevice) {
-  DIR* pProc = opendir("/proc");
-  if (!pProc) return true;
-  const std::string strSelf = std::to_string(getpid());
-  bool bHeld = false;
-  while (dirent* pProcess = readdir(pProc)) {
-    if (!std::isdigit(static_cast<unsigned char>(pProcess->d_name[0])) || strSelf == pProcess->d_name) continue;
-    std::string strFds = std::string("/proc/") + pProcess->d_name + "/fd";
-    DIR* pFds = opendir(strFds.c_str());
-    if (!pFds) continue;
-    while (dirent* pFd = readdir(pFds)) {
-      char szTarget[256];
-      ssize_t nLength = readlink((strFds + "/" + pFd->d_name).c_str(), szTarget, sizeof szTarget);
-      if (nLength > 0 && strDevice.compare(0, std::string::npos, szTarget, static_cast<size_t>(nLength)) == 0) {
-        bHeld = true;
-        break;
-      }
-    }
-    closedir(pFds);
-    if (bHeld) break;
-  }
-  closedir(pProc);
-  return bHeld;
-}
-
-class CLog {
- public:
-  bool Open(const std::string& strPath) {
-    if (strPath.empty()) return true;
-    m_fdLog = open(strPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    return m_fdLog >= 0;
-  }
-  ~CLog() {
-    if (m_fdLog >= 0) close(m_fdLog);
-  }
-  // One write per line, so a reader never sees half a line.
-  void Write(const std::string& strLine) {
-    if (m_fdLog < 0) return;
-    std::string strOut = strLine + "\n";
-    if (write(m_fdLog, strOut.data(), strOut.size()) < 0) {
-      // A log that cannot be written must not stop the modem.
-    }
-  }
-
- private:
-  int m_fdLog = -1;
-};
+constexpr size_t kMaxQueued = 64;  // pieces of output waiting for the port
 
 struct SPendingOutput {
   int64_t m_nDueMs = 0;
@@ -140,10 +62,7 @@ class CModemSimulator {
                                                      : EResult::Connect);
   }
 
-  bool LoadProfile() {
-    m_modem.ExecuteLine(m_options.m_strProfile);
-    return m_modem.LastResult() == EResult::Ok;
-  }
+  bool LoadProfile() { return m_modem.SetStoredProfile(m_options.m_strProfile); }
   ~CModemSimulator() { CloseLine(); }
 
   bool Create(std::string& strError) {
@@ -176,24 +95,36 @@ class CModemSimulator {
 
   const std::string& SlavePath() const { return m_strSlavePath; }
 
+  // setWaitMask is also the signal mask the far end's program starts with.
   void Run(const sigset_t& setWaitMask) {
     m_nStartMs = NowMs();
+    m_setChildMask = setWaitMask;
     m_rLog.Write("start t=0 pty=" + m_strSlavePath + (m_fdWatch < 0 ? " held=untracked" : ""));
     while (!g_nStopSignal && !m_bVanished) {
-      pollfd arrFds[2] = {{m_fdMaster, POLLIN, 0}, {m_fdWatch, POLLIN, 0}};
+      // Poll skips the entries whose descriptor is negative.
+      pollfd arrFds[3] = {{m_fdMaster, POLLIN, 0}, {m_fdWatch, POLLIN, 0}, {m_program.Fd(), 0, 0}};
+      if (m_eCall == ECall::Online && m_program.IsBacklogged()) arrFds[0].events = 0;
       if (m_bOutputBlocked) arrFds[0].events |= POLLOUT;
+      // Online, the far end is heard once the port has taken what came
+      // before; in online command mode its data waits, its hang-up does not.
+      if (m_eCall == ECall::Online) arrFds[2].events = m_deqOutput.size() < kMaxQueued ? POLLIN : 0;
+      if (m_eCall == ECall::Command) arrFds[2].events = POLLRDHUP;
+      if (m_program.WantsWrite()) arrFds[2].events |= POLLOUT;
       int64_t nTimeout = NextWakeMs();
       timespec tsTimeout{static_cast<time_t>(nTimeout / 1000), static_cast<long>(nTimeout % 1000) * 1000000};
-      int nReady = ppoll(arrFds, m_fdWatch >= 0 ? 2 : 1, nTimeout < 0 ? nullptr : &tsTimeout, &setWaitMask);
+      int nReady = ppoll(arrFds, 3, nTimeout < 0 ? nullptr : &tsTimeout, &setWaitMask);
       if (nReady < 0 && errno != EINTR) break;
       if (nReady < 0) continue;
       // Port events first: a close that came before a command must be
       // known before that command's answer goes out.
       ReadPortEvents();
       if (arrFds[0].revents & POLLIN) ReadMaster();
+      TendCall(NowMs(), arrFds[2].revents);
       SplitLines(NowMs());
       WriteDueOutput(NowMs());
     }
+    if (m_eCall != ECall::None) HangUp(NowMs(), "stop");
+    m_program.Finish();
     if (!m_bVanished) m_rLog.Write("stop t=" + std::to_string(Elapsed()) + " signal=" + std::to_string(g_nStopSignal));
   }
 
@@ -204,8 +135,10 @@ class CModemSimulator {
     int64_t nWake = -1;
     int64_t nNow = NowMs();
     if (!m_deqOutput.empty() && !m_bOutputBlocked) nWake = std::max<int64_t>(0, m_deqOutput.front().m_nDueMs - nNow);
-    if (m_nLineFeedDeadline > 0) {
-      int64_t nWait = std::max<int64_t>(0, m_nLineFeedDeadline - nNow);
+    for (int64_t nDue : {m_nLineFeedDeadline > 0 ? m_nLineFeedDeadline : -1, m_nConnectAtMs, m_nTendAtMs,
+                         m_eCall == ECall::Online ? m_escape.DueMs() : -1}) {
+      if (nDue < 0) continue;
+      int64_t nWait = std::max<int64_t>(0, nDue - nNow);
       nWake = nWake < 0 ? nWait : std::min(nWake, nWait);
     }
     return nWake;
@@ -214,7 +147,72 @@ class CModemSimulator {
   void ReadMaster() {
     char arrBuffer[4096];
     ssize_t nRead = read(m_fdMaster, arrBuffer, sizeof arrBuffer);
-    if (nRead > 0) m_strInput.append(arrBuffer, static_cast<size_t>(nRead));
+    if (nRead <= 0) return;
+    std::string strBytes(arrBuffer, static_cast<size_t>(nRead));
+    if (m_eCall != ECall::Online) {
+      m_strInput += strBytes;
+      return;
+    }
+    m_nCallRx += strBytes.size();
+    m_program.Send(strBytes);
+    m_escape.Receive(strBytes, NowMs(), m_modem.GetEscapeChar(), m_modem.GetGuardMs());
+  }
+
+  // The call: its start once CONNECT is out, the far end's data and
+  // hang-up, the escape to command mode, and the program's reaping.
+  void TendCall(int64_t nNow, short nRevents) {
+    if (m_nConnectAtMs >= 0 && nNow >= m_nConnectAtMs) StartCall(nNow);
+    if (m_eCall != ECall::None) {
+      std::string strFromFar;
+      bool bUp = true;
+      if (m_eCall == ECall::Online && (nRevents & (POLLIN | POLLHUP | POLLERR))) bUp = m_program.Read(strFromFar);
+      if (m_eCall == ECall::Command && (nRevents & (POLLRDHUP | POLLHUP | POLLERR))) bUp = false;
+      m_nCallTx += strFromFar.size();
+      QueueOutput(strFromFar, nNow);
+      if (!bUp || !m_program.Flush()) {
+        HangUp(nNow, "program-ended");
+        QueueOutput(m_modem.FrameResult(EResult::NoCarrier), nNow);
+      }
+    }
+    const int64_t nEscape = m_escape.DueMs();
+    if (m_eCall == ECall::Online && nEscape >= 0 && nNow >= nEscape) {
+      m_eCall = ECall::Command;
+      m_rLog.Write("escape t=" + std::to_string(Elapsed()));
+      QueueOutput(m_modem.FrameResult(EResult::Ok), nNow);
+    }
+    m_nTendAtMs = m_program.Tend(nNow);
+  }
+
+  void StartCall(int64_t nNow) {
+    m_nConnectAtMs = -1;
+    std::string strError;
+    if (!m_program.Start(m_options.m_vecAnswer, m_setChildMask, strError)) {
+      m_rLog.Write("answer-failed t=" + std::to_string(Elapsed()) + " error=\"" + CEscape(strError) + "\"");
+      QueueOutput(m_modem.FrameResult(EResult::NoCarrier), nNow);
+      return;
+    }
+    m_rLog.Write("call t=" + std::to_string(Elapsed()) + " program=\"" + CEscape(m_options.m_vecAnswer[0]) + "\"");
+    m_nCallRx = m_nCallTx = 0;
+    GoOnline(nNow);
+  }
+
+  // Data the other side sent after the command line that went online is
+  // the call's already.
+  void GoOnline(int64_t nNow) {
+    m_eCall = ECall::Online;
+    m_modem.SetCallUp(true);
+    m_escape.Reset(nNow);
+    m_program.Send(m_strInput);
+    m_nCallRx += m_strInput.size();
+    m_strInput.clear();
+  }
+
+  void HangUp(int64_t nNow, const char* pszWhy) {
+    m_program.HangUp(nNow);
+    m_eCall = ECall::None;
+    m_modem.SetCallUp(false);
+    m_rLog.Write("hangup t=" + std::to_string(Elapsed()) + " why=" + pszWhy + " rx=" + std::to_string(m_nCallRx) +
+                 " tx=" + std::to_string(m_nCallTx));
   }
 
   // inotify merges a repeated event that is still unread into one, so
@@ -236,6 +234,9 @@ class CModemSimulator {
           if (!m_bHeld) {
             DiscardSlaveInput(m_fdSlave);
             ClearExclusive(m_fdSlave);
+            // The last close drops DTR, and the modem hangs up.
+            m_nConnectAtMs = -1;
+            if (m_eCall != ECall::None) HangUp(NowMs(), "port-closed");
           }
         }
         nOffset += static_cast<ssize_t>(sizeof(inotify_event) + pEvent->len);
@@ -247,7 +248,7 @@ class CModemSimulator {
   // taken into the same line, waiting a few milliseconds for it when the
   // CR came last, so the log shows each line's bytes whole.
   void SplitLines(int64_t nNow) {
-    while (!m_bVanished) {
+    while (!m_bVanished && m_eCall != ECall::Online && m_nConnectAtMs < 0) {
       size_t nEnd = m_strInput.find(m_modem.GetLineEnd());
       if (nEnd == std::string::npos) {
         if (m_strInput.size() > kMaxLine) {
@@ -358,6 +359,14 @@ class CModemSimulator {
     } else {
       QueueOutput(strAnswer, nNow + actions.m_nLateMs);
     }
+    switch (m_modem.TakeCallRequest()) {
+      case ECallRequest::HangUp: HangUp(nNow, "ath"); break;
+      case ECallRequest::Online: GoOnline(nNow + actions.m_nLateMs); break;
+      case ECallRequest::None: break;
+    }
+    // The far end takes the line once CONNECT has gone out whole.
+    if (!strDialled.empty() && m_modem.LastResult() == EResult::Connect && !m_options.m_vecAnswer.empty())
+      m_nConnectAtMs = std::max(nNow + actions.m_nLateMs, m_nPrintingUntilMs);
   }
 
   std::string MakeAnswer(const std::string& strCommand, const SActions& actions) {
@@ -449,33 +458,17 @@ class CModemSimulator {
   std::deque<SPendingOutput> m_deqOutput;
   bool m_bOutputBlocked = false;
   bool m_bVanished = false;
+  // The call: None, Online (data goes to and from the far end's program) or
+  // Command (held while the modem takes commands after +++).
+  enum class ECall { None, Online, Command } m_eCall = ECall::None;
+  int64_t m_nConnectAtMs = -1;  // the call starts then, CONNECT being out
+  int64_t m_nTendAtMs = -1;     // the program wants looking after then
+  CAnswerProgram m_program;
+  CEscapeGuard m_escape;
+  uint64_t m_nCallRx = 0;  // bytes of the call from the port to the far end
+  uint64_t m_nCallTx = 0;  // and back
+  sigset_t m_setChildMask{};
 };
-
-bool WriteReadyFile(const std::string& strPath, const std::string& strText) {
-  std::string strTemp = strPath + ".tmp";
-  int fd = open(strTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (fd < 0) return false;
-  bool bOk = write(fd, strText.data(), strText.size()) == static_cast<ssize_t>(strText.size());
-  bOk = close(fd) == 0 && bOk;
-  return bOk && rename(strTemp.c_str(), strPath.c_str()) == 0;
-}
-
-// The link replaces an older symlink of the same name (a stale comN of an
-// earlier run) but never a real file.
-bool MakeLink(const std::string& strLink, const std::string& strTarget) {
-  struct stat st{};
-  if (lstat(strLink.c_str(), &st) == 0) {
-    if (!S_ISLNK(st.st_mode)) return false;
-    unlink(strLink.c_str());
-  }
-  return symlink(strTarget.c_str(), strLink.c_str()) == 0;
-}
-
-void RemoveLink(const std::string& strLink, const std::string& strTarget) {
-  char szTarget[256];
-  ssize_t nLength = readlink(strLink.c_str(), szTarget, sizeof szTarget - 1);
-  if (nLength > 0 && std::string(szTarget, static_cast<size_t>(nLength)) == strTarget) unlink(strLink.c_str());
-}
 
 int Main(int argc, char** argv) {
   SOptions options;

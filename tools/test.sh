@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what the tests need, builds the tool natively, with sanitizers and
 # for both Windows architectures, and runs every lane of tests: unit and
-# end-to-end, Wine (once per Windows build this machine can run), sanitizers,
-# fuzzing, packages. Each lane is one `lane NAME COMMAND...` line at the end;
-# its time is printed when it passes, and a failing lane ends the run.
+# end-to-end, real PPP links, Wine (once per Windows build this machine can
+# run), sanitizers, fuzzing, packages. Each lane is one `lane NAME COMMAND...`
+# line at the end; its time is printed when it passes, and a failing lane ends
+# the run.
 #
 # HALVORN_TEST_NO_32BIT=1 makes the 32-bit check fail, as on a kernel that runs
 # no 32-bit code, to try the 64-bit-only Wine lane on a machine that has both.
@@ -51,9 +52,17 @@ packages() {
   bash tools/package.sh && bash tests/package/installed.sh && bash tests/package/windows_installer.sh
 }
 
+# Real PPP links in a User-Mode Linux guest (tests/link), with the packages
+# the guest boots and runs.
+link_lane() {
+  bash tools/install-deps.sh user-mode-linux kmod iputils-ping ppp python3 strace libglib2.0-bin
+  run_ctest -L link
+}
+
 lane deps bash tools/install-deps.sh
 lane build build
-lane native run_ctest -LE wine
+lane native run_ctest -LE 'wine|link'
+lane link link_lane
 lane wine run_ctest -L wine
 lane sanitize sanitize
 lane fuzz bash tools/fuzz.sh

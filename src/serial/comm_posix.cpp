@@ -15,6 +15,7 @@
 #include <optional>
 #include <string_view>
 
+#include "serial/signal_release_posix.h"
 #include "text/utf8.h"
 
 namespace halvorn {
@@ -86,6 +87,29 @@ bool ApplyDtr(int fd, uint8_t dtrControl) {
   return false;
 }
 
+// The port an exchange has open, for the signal handler (see
+// signal_release_posix.h): a run ended by a signal gives it back as a close
+// would, rather than leave it raw and in exclusive mode.
+volatile sig_atomic_t g_fdOpenPort = -1;
+SavedLineSettings g_openPortFound;
+
+void GiveBackPort(int fd, const SavedLineSettings& found) {
+  // Output that a modem held back with XOFF would make close() wait for the
+  // driver's closing time; a Windows handle drops it too.
+  tcflush(fd, TCOFLUSH);
+  // The modem hangs up: DTR drops now, whether or not the settings the port
+  // goes back to drop it at the close (HUPCL). Then the port gets back the
+  // settings it was found with, as terminal programs expect to find them.
+  ApplyDtr(fd, kDtrControlDisable);
+  RestoreLineSettings(fd, found);
+  ioctl(fd, TIOCNXCL);
+}
+
+void GiveBackOpenPort() {
+  if (g_fdOpenPort >= 0) GiveBackPort(g_fdOpenPort, g_openPortFound);
+  g_fdOpenPort = -1;
+}
+
 }  // namespace
 
 std::string PosixComm::DeviceFileFor(const char16_t* path) {
@@ -133,6 +157,12 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
   // from before the open (a late reply to an earlier exchange) goes.
   tcflush(fd, TCIFLUSH);
 
+  {
+    SignalsHeld held;
+    g_openPortFound = found;
+    g_fdOpenPort = fd;
+    RegisterReleaseStep(GiveBackOpenPort);
+  }
   const CommHandle handle = static_cast<CommHandle>(fd);
   PortState& state = m_mapPorts[handle];
   state = PortState{};
@@ -354,15 +384,12 @@ bool PosixComm::CloseHandle(CommHandle handle) {
   const SavedLineSettings found = port->second.found;
   m_mapPorts.erase(port);
   const int fd = Descriptor(handle);
-  // Output that a modem held back with XOFF would make close() wait for the
-  // driver's closing time; a Windows handle drops it too.
-  tcflush(fd, TCOFLUSH);
-  // The modem hangs up: DTR drops now, whether or not the settings the port
-  // goes back to drop it at the close (HUPCL). Then the port gets back the
-  // settings it was found with, as terminal programs expect to find them.
-  ApplyDtr(fd, kDtrControlDisable);
-  RestoreLineSettings(fd, found);
-  ioctl(fd, TIOCNXCL);
+  SignalsHeld held;
+  GiveBackPort(fd, found);
+  if (g_fdOpenPort == fd) {
+    g_fdOpenPort = -1;
+    UnregisterReleaseStep(GiveBackOpenPort);
+  }
   return close(fd) == 0;
 }
 

@@ -1,5 +1,6 @@
 #include "serial/port_lock_posix.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
@@ -11,63 +12,39 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <string_view>
 
 #include "serial/comm_posix.h"
+#include "serial/signal_release_posix.h"
 
 namespace halvorn {
 
 namespace {
 
-constexpr int kReleasingSignals[] = {SIGINT, SIGTERM, SIGHUP};
-constexpr int kAttempts = 5;  // a lock removed as stale may be taken by another in between
+constexpr int kAttempts = 5;  // a stale lock taken over may be taken by another in between
+// UUCP's name for a lock's temporary file: "LTMP." and the PID of its maker.
+constexpr std::string_view kTemporaryPrefix = "LTMP.";
+constexpr char kParkedSuffix[] = ".stale";
 
-// The lock this process holds, for the signal handler: a fixed buffer, since
-// the handler may only make async-signal-safe calls.
-char g_szHeldLock[PATH_MAX + 16];
-volatile sig_atomic_t g_bLockHeld = 0;
-struct sigaction g_previousActions[std::size(kReleasingSignals)];
+// The names this process holds, for the signal handler: fixed buffers, since
+// the handler may only make async-signal-safe calls. Every name is a link to
+// one file, which holds this process's PID.
+constexpr size_t kMaxNames = 4;
+char g_szHeldNames[kMaxNames][PATH_MAX];
+volatile sig_atomic_t g_nHeldNames = 0;
+dev_t g_nHeldDevice = 0;
+ino_t g_nHeldInode = 0;
 
-void RemoveLockAndEnd(int signal) {
-  if (g_bLockHeld) unlink(g_szHeldLock);
-  g_bLockHeld = 0;
-  // SA_RESETHAND put the default action back: the signal, raised again, ends
-  // the process as it would have without the lock (a shell sees 128 + n).
-  raise(signal);
-}
-
-// Blocks the releasing signals while the lock and its record change together.
-class SignalsHeld {
- public:
-  SignalsHeld() {
-    sigset_t set;
-    sigemptyset(&set);
-    for (int signal : kReleasingSignals) sigaddset(&set, signal);
-    sigprocmask(SIG_BLOCK, &set, &m_setPrevious);
+// Removes each held name that still is this process's file: one that another
+// process took over meanwhile (thinking this one gone) is theirs now.
+void RemoveHeldNames() {
+  for (sig_atomic_t i = g_nHeldNames; i-- > 0;) {
+    struct stat info {};
+    if (lstat(g_szHeldNames[i], &info) == 0 && info.st_dev == g_nHeldDevice &&
+        info.st_ino == g_nHeldInode)
+      unlink(g_szHeldNames[i]);
   }
-  ~SignalsHeld() { sigprocmask(SIG_SETMASK, &m_setPrevious, nullptr); }
-  SignalsHeld(const SignalsHeld&) = delete;
-  SignalsHeld& operator=(const SignalsHeld&) = delete;
-
- private:
-  sigset_t m_setPrevious;
-};
-
-void CatchReleasingSignals() {
-  for (size_t i = 0; i < std::size(kReleasingSignals); ++i) {
-    struct sigaction action {};
-    action.sa_handler = RemoveLockAndEnd;
-    action.sa_flags = SA_RESETHAND;
-    sigemptyset(&action.sa_mask);
-    for (int signal : kReleasingSignals) sigaddset(&action.sa_mask, signal);
-    sigaction(kReleasingSignals[i], nullptr, &g_previousActions[i]);
-    // A signal the caller ignores (nohup) stays ignored.
-    if (g_previousActions[i].sa_handler != SIG_IGN) sigaction(kReleasingSignals[i], &action, nullptr);
-  }
-}
-
-void RestoreSignals() {
-  for (size_t i = 0; i < std::size(kReleasingSignals); ++i)
-    sigaction(kReleasingSignals[i], &g_previousActions[i], nullptr);
+  g_nHeldNames = 0;
 }
 
 std::string LastComponent(const std::string& path) {
@@ -75,11 +52,16 @@ std::string LastComponent(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool IsDead(long pid) {
+  return pid <= 0 || pid > INT_MAX || (kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH);
+}
+
 enum class LockState { kNone, kLive, kStale };
 
 // What a lock file says: the PID in HDB text (leading blanks, digits, and
 // whatever follows, as minicom writes its name after it), or as four binary
-// bytes, as some old programs wrote it.
+// bytes, as some old programs wrote it. A process of another user, which
+// kill may not signal (EPERM), is alive.
 LockState Inspect(const std::string& path) {
   const int fd = open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0) return errno == ENOENT ? LockState::kNone : LockState::kLive;
@@ -103,9 +85,74 @@ LockState Inspect(const std::string& path) {
     if (end == start) pid = 0;
   }
   // A lock naming this process is its own, from a run that never released it.
-  if (pid <= 0 || pid > INT_MAX || pid == getpid()) return LockState::kStale;
-  if (kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM) return LockState::kLive;
-  return LockState::kStale;
+  return pid == getpid() || IsDead(pid) ? LockState::kStale : LockState::kLive;
+}
+
+// Takes a stale lock away without ever removing a fresh one that another
+// process put there since it was inspected: the file is first moved to a
+// name of this process's own, looked at again there, and put back unless it
+// is still stale.
+void TakeOver(const std::string& path, const std::string& parked) {
+  if (rename(path.c_str(), parked.c_str()) != 0) return;  // gone already, or not ours to move
+  // A fresh lock goes back; should yet another have been made there since,
+  // the port is held all the same.
+  if (Inspect(parked) != LockState::kStale && link(parked.c_str(), path.c_str()) != 0) {
+  }
+  unlink(parked.c_str());
+}
+
+// Removes the temporary files of makers that are gone: LTMP.PID, and a stale
+// lock moved aside as LTMP.PID.stale, left by a run killed meanwhile.
+void RemoveDeadTemporaries(const std::string& folder) {
+  DIR* listing = opendir(folder.c_str());
+  if (listing == nullptr) return;
+  while (const dirent* entry = readdir(listing)) {
+    const std::string_view name(entry->d_name);
+    if (!name.starts_with(kTemporaryPrefix)) continue;
+    std::string_view rest = name.substr(kTemporaryPrefix.size());
+    const size_t digits = std::min(rest.find_first_not_of("0123456789"), rest.size());
+    const std::string_view after = rest.substr(digits);
+    if (digits == 0 || digits > 10 || !(after.empty() || after == kParkedSuffix)) continue;
+    if (IsDead(std::strtol(std::string(rest.substr(0, digits)).c_str(), nullptr, 10)))
+      unlink((folder + "/" + std::string(name)).c_str());
+  }
+  closedir(listing);
+}
+
+// The lock's content, in a file of its own that is linked under each lock
+// name, so that no reader ever finds a lock without its PID. Where the file
+// system allows, that file has no name of its own, so that a run killed
+// before linking it leaves nothing; elsewhere it is LTMP.PID. -1 when the
+// caller may not create files in the folder.
+int CreateContent(const std::string& folder, std::string& named) {
+  char content[16];
+  const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(getpid()));
+  named.clear();
+  int fd = open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0644);
+  // Linking a nameless file needs /proc, or CAP_DAC_READ_SEARCH.
+  if (fd >= 0 && access(("/proc/self/fd/" + std::to_string(fd)).c_str(), F_OK) != 0) {
+    close(fd);
+    fd = -1;
+  }
+  if (fd < 0) {
+    named = folder + "/" + std::string(kTemporaryPrefix) + std::to_string(getpid());
+    unlink(named.c_str());  // this PID's maker is gone: it is this process
+    fd = open(named.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  }
+  if (fd >= 0 && fchmod(fd, 0644) == 0 && write(fd, content, static_cast<size_t>(length)) == length)
+    return fd;
+  if (fd >= 0) close(fd);
+  if (!named.empty()) unlink(named.c_str());
+  named.clear();
+  return -1;
+}
+
+int LinkContent(int fd, const std::string& named, const std::string& path) {
+  if (!named.empty()) return link(named.c_str(), path.c_str());
+  if (linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) return 0;
+  if (errno == EEXIST) return -1;
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
 }
 
 }  // namespace
@@ -136,58 +183,62 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   char resolved[PATH_MAX];
   // No such device: nothing to guard, and the exchange reports the failure.
   if (realpath(file.c_str(), resolved) == nullptr) return 0;
-  const std::vector<std::string> names = LockNamesFor(file, resolved);
-  const std::string own = m_strFolder + "/" + names.front();
-  if (own.size() >= sizeof g_szHeldLock) return 0;
-
-  // The content goes into a file of its own first and is linked to the lock
-  // name, so that no reader ever finds the lock without its PID.
-  std::string temporary = m_strFolder + "/LTMP.XXXXXX";
-  const int fd = mkostemp(temporary.data(), O_CLOEXEC);
-  bool canLock = fd >= 0;
-  if (canLock) {
-    char content[16];
-    const int length = std::snprintf(content, sizeof content, "%10d\n", static_cast<int>(getpid()));
-    canLock = fchmod(fd, 0644) == 0 && write(fd, content, static_cast<size_t>(length)) == length;
-    canLock = close(fd) == 0 && canLock;
-    if (!canLock) unlink(temporary.c_str());
+  std::vector<std::string> paths;
+  for (const std::string& name : LockNamesFor(file, resolved)) {
+    paths.push_back(m_strFolder + "/" + name);
+    if (paths.back().size() >= sizeof g_szHeldNames[0]) return 0;
   }
 
-  uint32_t result = EBUSY;
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    bool live = false;
-    for (const std::string& name : names) {
-      const std::string path = m_strFolder + "/" + name;
-      const LockState state = Inspect(path);
-      live = live || state == LockState::kLive;
-      if (state == LockState::kStale) unlink(path.c_str());
+  // Until every name is held and recorded, a signal would find the handler
+  // without the record: it waits.
+  SignalsHeld held;
+  RemoveDeadTemporaries(m_strFolder);
+  std::string named;
+  const int fd = CreateContent(m_strFolder, named);
+  struct stat content {};
+  // A folder the caller may not write to: checking the names is all we can do.
+  const bool canLock = fd >= 0 && fstat(fd, &content) == 0;
+  const std::string parked =
+      m_strFolder + "/" + std::string(kTemporaryPrefix) + std::to_string(getpid()) + kParkedSuffix;
+  g_nHeldDevice = content.st_dev;
+  g_nHeldInode = content.st_ino;
+
+  uint32_t result = 0;
+  // Every name is taken: pppd looks only at its own, the terminal programs
+  // at theirs.
+  for (const std::string& path : paths) {
+    bool taken = false;
+    for (int attempt = 0; attempt < kAttempts && !taken && result == 0; ++attempt) {
+      if (canLock && LinkContent(fd, named, path) == 0) {
+        std::memcpy(g_szHeldNames[g_nHeldNames], path.c_str(), path.size() + 1);
+        g_nHeldNames = g_nHeldNames + 1;
+        taken = true;
+      } else if (canLock && errno != EEXIST) {
+        // No room for a lock of our own under this name: checked only.
+        if (Inspect(path) == LockState::kLive) result = EBUSY;
+        taken = true;
+      } else {
+        const LockState state = Inspect(path);
+        if (state == LockState::kLive) result = EBUSY;
+        if (state == LockState::kStale) TakeOver(path, parked);
+        taken = !canLock && state != LockState::kLive;
+      }
     }
-    if (live) break;
-    // A folder the caller may not write to: the check above is all we can do.
-    if (!canLock) return 0;
-    SignalsHeld held;
-    if (link(temporary.c_str(), own.c_str()) == 0) {
-      std::memcpy(g_szHeldLock, own.c_str(), own.size() + 1);
-      g_bLockHeld = 1;
-      CatchReleasingSignals();
-      result = 0;
-      break;
-    }
-    if (errno != EEXIST) {
-      result = 0;
-      break;
-    }
+    if (!taken) result = EBUSY;
+    if (result != 0) break;
   }
-  if (canLock) unlink(temporary.c_str());
+  if (fd >= 0) close(fd);
+  if (!named.empty()) unlink(named.c_str());
+  if (result != 0) RemoveHeldNames();
+  if (g_nHeldNames > 0) RegisterReleaseStep(RemoveHeldNames);
   return result;
 }
 
 void UucpPortLock::Release() {
   SignalsHeld held;
-  if (!g_bLockHeld) return;
-  unlink(g_szHeldLock);
-  g_bLockHeld = 0;
-  RestoreSignals();
+  if (g_nHeldNames == 0) return;
+  RemoveHeldNames();
+  UnregisterReleaseStep(RemoveHeldNames);
 }
 
 }  // namespace halvorn

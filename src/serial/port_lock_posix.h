@@ -1,7 +1,8 @@
 // UUCP lock files, as pppd (with its `lock` option), minicom, mgetty and cu
 // take them: LCK..NAME in the lock folder, holding the owner's PID in HDB
 // format ("%10d\n"). A lock whose process is gone, or that holds no PID, is
-// stale and is taken over.
+// stale and is taken over, atomically: a fresh lock that another process
+// puts there meanwhile is never removed.
 #pragma once
 
 #include <string>
@@ -20,10 +21,11 @@ class UucpPortLock final : public PortLock {
 
   // EBUSY when a live process holds a lock under any name the port is reached
   // by (as typed and with links resolved, in the naming of pppd and of the
-  // terminal programs). Otherwise the lock is taken under the real device's
-  // last component and removed by Release or by SIGINT, SIGTERM or SIGHUP,
-  // which then end the process as the signal would. A folder that is missing
-  // or not writable gives no lock of our own, and 0.
+  // terminal programs). Otherwise the lock is taken under every one of those
+  // names and removed by Release or by SIGINT, SIGTERM or SIGHUP, which then
+  // end the process as the signal would; a name that is no longer this
+  // process's file is left to its new owner. A folder that is missing or not
+  // writable gives no lock of our own, and 0.
   uint32_t Acquire(const char16_t* devicePath) override;
   void Release() override;
 

@@ -1,11 +1,17 @@
 #!/usr/bin/env bash
 # query and the other programs on the port, in a private mount namespace with
-# a scratch lock folder: a live UUCP lock (pppd's naming) refuses the run with
-# status 2 and nothing printed, written or sent; stale locks (a dead PID, no
-# PID) are taken over and gone after the run; during a run through a link the
-# lock holds the tool's PID under the real device's name, and SIGTERM in the
-# middle of the probe removes it and ends the run as the signal does; a port
-# another process holds in exclusive mode is refused, also to root.
+# a scratch lock folder: a live UUCP lock (pppd's naming), also one of a
+# process the caller may not signal, refuses the run with status 2 and nothing
+# printed, written or sent; stale locks (a dead PID, no
+# PID) are taken over and gone after the run, and of two runs that meet a
+# stale lock the one that takes it over first keeps it; a kill while the lock
+# is made leaves nothing, and what a killed maker left goes; during a run through
+# a link the lock holds the tool's PID under every name the other programs
+# look for (the device's and the link's, as pppd and as minicom name them), and
+# SIGINT, SIGTERM or SIGHUP with the port open gives back the port's settings
+# and removes the lock (but a lock that another process put in its place)
+# and ends the run as the signal does; a port another process holds in
+# exclusive mode is refused, also to root.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -18,13 +24,27 @@ port=$SIMULATOR_PTY
 device=${port##*/}
 nothing_sent() { grep -q '^start ' "$SIMULATOR_LOG" && ! grep -q '^\(open\|cmd\) ' "$SIMULATOR_LOG"; }
 
+# A live lock refuses the run, also one whose process the caller may not
+# signal (EPERM): init, to nobody (as root) or to a user namespace's root.
 sleep 300 &
 holder=$!
-printf '%10d\n' "$holder" >"$locks/LCK..pts_$device"
-expect_run "live lock: status 2, nothing printed" 2 "" "$HALVORN" query "$port" "ATI0" report.ini
-check "live lock: no report" test ! -e report.ini
-check "live lock: the port was not even opened" nothing_sent
-check "live lock: left as it was" test "$(cat "$locks/LCK..pts_$device")" = "$(printf '%10d' "$holder")"
+other=("$HALVORN") own=$PWD
+if runuser -u nobody -- true 2>/dev/null; then
+  own=$(mktemp -d) && cp "$HALVORN" "$own/" && chown nobody "$own" && chmod 666 "$port"
+  other=(runuser -u nobody -- "$own/halvorn")
+fi
+for caller in other self; do
+  lock=$locks/LCK..pts_$device pid=$holder report=$PWD/report.ini run=("$HALVORN")
+  if [ $caller = other ]; then
+    pid=1 report=$own/report.ini run=("${other[@]}")
+  fi
+  printf '%10d\n' "$pid" >"$lock"
+  [ $caller = self ] || [ "$own" = "$PWD" ] || chown nobody "$lock"
+  expect_run "live lock ($caller): status 2, nothing printed" 2 "" "${run[@]}" query "$port" "ATI0" "$report"
+  check "live lock ($caller): no report" test ! -e "$report"
+  check "live lock ($caller): the port was not even opened" nothing_sent
+  check "live lock ($caller): left as it was" test "$(cat "$lock")" = "$(printf '%10d' "$pid")"
+done
 kill "$holder"
 wait "$holder" 2>/dev/null || true
 # $holder is gone now: its lock is stale, and so is one that holds no PID.
@@ -33,23 +53,85 @@ capture_run "$HALVORN" query "$port" "ATI0" report.ini
 check "stale locks taken over: status 0" test "$run_status" = 0
 check "stale locks taken over: the modem was asked" grep -q '^ATI0=56000  OK' report.ini
 check "no lock left after the run" test -z "$(ls -A "$locks")"
+
+# Two runs meet a stale lock. The first is held up (strace) between looking at
+# it and taking it away, while the second takes it over; the first then finds
+# a live lock, leaves it, and is refused.
+printf '%10d\n' "$holder" >"$locks/LCK..$device"
+calls=rename,renameat,renameat2,unlink,unlinkat
+strace -qq -o /dev/null -e trace=$calls -e inject=$calls:delay_enter=2000000:when=1 \
+  "$HALVORN" query "$port" "ATI0" slow.ini >slow.out & slow=$!
+sleep 1
+"$HALVORN" query "$port" "ATI0|ATI1|ATI2|ATI3|ATI4|ATI5|ATI6|ATI7" fast.ini >/dev/null & fast=$!
+status=0
+wait "$slow" || status=$?
+check "a stale lock met twice: the later taker is refused with 2, printing nothing" \
+  test "$status $(wc -c <slow.out)" = "2 0"
+check "... and the earlier one's lock stays" test "$(cat "$locks/LCK..$device")" = "$(printf '%10d' "$fast")"
+status=0
+wait "$fast" || status=$?
+check "... which ends 0 and removes it" test "$status:$(ls -A "$locks")" = 0:
+
+# Killed between making its lock's content and linking it, a run leaves
+# nothing; a lock's temporary file left by a maker that is gone (UUCP's
+# LTMP.PID) goes with the next run, a live maker's stays.
+status=0
+(strace -qq -o /dev/null -e trace=link,linkat -e inject=link,linkat:signal=SIGKILL:when=1 \
+  "$HALVORN" query "$port" "ATI0" killed.ini >/dev/null) 2>/dev/null || status=$?
+check "killed before its lock is linked: nothing left" test "$status:$(ls -A "$locks")" = 137:
+touch "$locks/LTMP.$holder" "$locks/LTMP.$holder.stale" "$locks/LTMP.$$"
+"$HALVORN" query "$port" "ATI0" report.ini >/dev/null
+check "a gone maker's temporary files removed, a live one's kept" test "$(ls -A "$locks")" = "LTMP.$$"
+rm "$locks/LTMP.$$"
 simulator_stop
 
-# Silent at every speed: the probe runs for 20 s unless ended.
+# Silent at every speed: the probe runs for 20 s unless ended. Each signal
+# comes while the port is open (its exclusive mode tells); the run ends as
+# the signal does, the port as it was found and every lock gone, but one
+# that another process put in place of the run's (taking it over, thinking
+# the run gone).
 simulator_start --speeds 1200 --on '*' silent
 ln -s "$SIMULATOR_PTY" modem
-"$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
-run=$!
+stty -F "$SIMULATOR_PTY" 2400 icanon echo
+found=$(stty -g -F "$SIMULATOR_PTY")
+# 1 while the port is in exclusive mode (TIOCGEXCL; only root can open it then).
+exclusive() {
+  python3 -c 'import errno, fcntl, os, struct, sys
+try:
+    fd = os.open(sys.argv[1], os.O_RDONLY | os.O_NOCTTY | os.O_NONBLOCK)
+    print(struct.unpack("i", fcntl.ioctl(fd, 0x80045440, bytes(4)))[0])
+except OSError as e:
+    print(1 if e.errno == errno.EBUSY else e)' "$SIMULATOR_PTY"
+}
 lock=$locks/LCK..${SIMULATOR_PTY##*/}
-for _ in $(seq 250); do [ -s "$lock" ] && break; sleep 0.02; done
-check "a run holds the lock under the device's name" test "$(cat "$lock")" = "$(printf '%10d' "$run")"
-check "and none under the link's" test ! -e "$locks/LCK..modem"
-sleep 1.5
-kill -TERM "$run"
-status=0
-wait "$run" || status=$?
-check "SIGTERM mid-probe: the status of SIGTERM" test "$status" = 143
-check "SIGTERM mid-probe: the lock is gone" test -z "$(ls -A "$locks")"
+held() { local n; for n; do [ "$(cat "$locks/$n")" = "$(printf '%10d' "$run")" ] || return 1; done; }
+for signal in INT:130 TERM:143 HUP:129; do
+  # Without job control a shell starts background jobs with SIGINT ignored.
+  env --default-signal=INT "$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
+  run=$!
+  for _ in $(seq 250); do [ "$(exclusive)" = 1 ] && break; sleep 0.02; done
+  if [ "$signal" = TERM:143 ]; then
+    check "a run holds the lock under every name of the port, with its PID" \
+      held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
+    sleep 300 &
+    holder=$!
+    rm "$lock" && printf '%10d\n' "$holder" >"$lock"
+  fi
+  kill -"${signal%:*}" "$run"
+  status=0
+  wait "$run" || status=$?
+  check "SIG${signal%:*} with the port open: status ${signal#*:}" test "$status" = "${signal#*:}"
+  check "SIG${signal%:*}: the port's settings and mode as found" \
+    test "$(stty -g -F "$SIMULATOR_PTY") $(exclusive)" = "$found 0"
+  if [ "$signal" = TERM:143 ]; then
+    check "SIGTERM: the other process's lock stays, nothing else" \
+      test "$(ls -A "$locks"):$(cat "$lock")" = "${lock##*/}:$(printf '%10d' "$holder")"
+    kill "$holder"
+    wait "$holder" 2>/dev/null || true
+    rm -f "$lock"
+  fi
+  check "SIG${signal%:*}: no lock left" test -z "$(ls -A "$locks")"
+done
 simulator_stop
 
 simulator_start --speeds 9600 --profile E0

@@ -14,6 +14,8 @@
 
 namespace modem_simulator {
 
+enum class ECallRequest { None, HangUp, Online };
+
 enum class EResult { Ok = 0, Connect = 1, Ring = 2, NoCarrier = 3, Error = 4, NoDialtone = 6, Busy = 7, NoAnswer = 8 };
 
 inline const char* VerboseResult(EResult eResult) {
@@ -67,6 +69,14 @@ class CHayesModem {
 
   void SetInfoText(const std::string& strKey, const std::string& strText) { m_mapInfo[strKey] = strText; }
 
+  // The stored profile: commands run at power-on and again by ATZ, as a
+  // modem restores its stored settings. False when they are no valid line.
+  bool SetStoredProfile(const std::string& strCommands) {
+    m_strStoredProfile = strCommands;
+    ExecuteLine(strCommands);
+    return m_eLastResult == EResult::Ok;
+  }
+
   // What dialling ends with (CONNECT by default, or BUSY, NO CARRIER, NO
   // DIALTONE), and the line speed CONNECT reports.
   void SetDialResult(EResult eResult) { m_eDialResult = eResult; }
@@ -75,6 +85,15 @@ class CHayesModem {
   std::string TakeDialled() { return std::exchange(m_strDialled, std::string()); }
 
   bool IsEchoOn() const { return m_bEcho; }
+  // S2 is the escape character (+) and S12 the guard time around +++, in
+  // fiftieths of a second.
+  char GetEscapeChar() const { return static_cast<char>(m_arrRegisters[2]); }
+  int64_t GetGuardMs() const { return m_arrRegisters[12] * 20; }
+
+  // While a call is held in online command mode, ATO goes back online
+  // (CONNECT) and ATH hangs up; without a call ATO finds NO CARRIER.
+  void SetCallUp(bool bUp) { m_bCallUp = bUp; }
+  ECallRequest TakeCallRequest() { return std::exchange(m_eCallRequest, ECallRequest::None); }
   // S3 ends a command line; S4 follows it in framed replies.
   char GetLineEnd() const { return static_cast<char>(m_arrRegisters[3]); }
 
@@ -139,6 +158,7 @@ class CHayesModem {
     m_arrRegisters[7] = 50;
     m_arrRegisters[8] = 2;
     m_arrRegisters[10] = 14;
+    m_arrRegisters[12] = 50;
   }
 
   std::string LineEnd() const {
@@ -194,6 +214,7 @@ class CHayesModem {
     }
     if (ch == 'S') return ExecuteRegister(strAnswer);
     if (ch == 'D') {
+      if (m_bCallUp) return false;  // a call is already up
       m_strDialled = m_pBody->substr(m_nPos);  // the rest of the line is the dial string
       m_nPos = m_pBody->size();
       eResult = m_eDialResult;
@@ -207,21 +228,45 @@ class CHayesModem {
       case 'Z':
         if (nValue > 1) return false;
         Reset();
+        RestoreStoredProfile();
         return true;
       case 'I':
         if (nValue > 7) return false;
         AppendInfo(strAnswer, "I" + std::to_string(nValue));
         return true;
-      case 'A':
       case 'O':
+        if (nValue > 1) return false;
+        eResult = m_bCallUp ? EResult::Connect : EResult::NoCarrier;
+        if (m_bCallUp) m_eCallRequest = ECallRequest::Online;
+        return true;
+      case 'A':
         eResult = EResult::NoCarrier;
         return nValue <= 1;
-      case 'H': case 'B': case 'C': case 'N': case 'Y': return nValue <= 1;
+      case 'H':
+        if (nValue > 1) return false;
+        if (nValue == 0 && m_bCallUp) m_eCallRequest = ECallRequest::HangUp;
+        return true;
+      case 'B': case 'C': case 'N': case 'Y': return nValue <= 1;
       case 'L': case 'M': return nValue <= 3;
       case 'X': return nValue <= 4;
       case 'P': case 'T': case 'W': return nValue <= 2;
       default: return false;
     }
+  }
+
+  // Runs the stored profile in the middle of a line, which then goes on. A
+  // Z in the profile itself only resets.
+  void RestoreStoredProfile() {
+    if (m_bInProfile || m_strStoredProfile.empty()) return;
+    const std::string* pBody = m_pBody;
+    const size_t nPos = m_nPos;
+    const EResult eLast = m_eLastResult;
+    m_bInProfile = true;
+    ExecuteLine(m_strStoredProfile);
+    m_bInProfile = false;
+    m_pBody = pBody;
+    m_nPos = nPos;
+    m_eLastResult = eLast;
   }
 
   static bool SetFlag(bool& bFlag, long nValue) {
@@ -304,8 +349,12 @@ class CHayesModem {
   int m_nFaxClass = 0;
   EResult m_eLastResult = EResult::Ok;
   EResult m_eDialResult = EResult::Connect;
+  bool m_bCallUp = false;
+  ECallRequest m_eCallRequest = ECallRequest::None;
   uint32_t m_nLineSpeed = 0;
   std::string m_strDialled;
+  std::string m_strStoredProfile;
+  bool m_bInProfile = false;
   size_t m_nPos = 0;
   const std::string* m_pBody = nullptr;
 };

@@ -32,12 +32,19 @@ inline const char* UsageText() {
          "                        and last text:TEXT or raw:BYTES\n"
          "  --dial RESULT         ATD ends with connect (CONNECT <speed>, the\n"
          "                        default), busy, no-carrier or no-dialtone\n"
-         "  --profile COMMANDS    run at power-on as a stored profile, e.g. E0\n"
-         "                        (the default is E1 Q0 V1)\n"
+         "  --profile COMMANDS    run at power-on as a stored profile, e.g. E0,\n"
+         "                        and again by ATZ (the default is E1 Q0 V1)\n"
          "  --vanish-after N      answer N command lines, hang up at the next\n"
          "  --log PATH            one line per command line and port event\n"
          "  --ready-file PATH     write the slave path there once ready\n"
-         "  --link PATH           symlink PATH to the slave (e.g. a Wine comN)\n";
+         "  --link PATH           symlink PATH to the slave (e.g. a Wine comN)\n"
+         "  --answer PROGRAM [ARG...]\n"
+         "                        the far end of a call: once ATD has answered\n"
+         "                        CONNECT, the line is PROGRAM's standard input\n"
+         "                        and output until the program ends (NO CARRIER),\n"
+         "                        the port is closed, or +++ (S12 guard time)\n"
+         "                        and ATH hang up; ATO after +++ goes back online.\n"
+         "                        The rest of the command line is the program's.\n";
 }
 
 // Printable ASCII stays, the rest becomes \r \n \t \" \\ or \xHH.
@@ -125,6 +132,7 @@ struct SOptions {
   long m_nVanishAfter = -1;
   std::vector<std::pair<std::string, std::string>> m_vecInfo;
   std::vector<SRule> m_vecRules;
+  std::vector<std::string> m_vecAnswer;  // the far end's program and arguments
 };
 
 inline bool ParseCount(const std::string& strText, long& nValue) {
@@ -233,6 +241,10 @@ inline bool ParseOptions(int argc, char** argv, SOptions& options, std::string& 
     if (strOption == "--help") {
       strError.clear();  // not an error: the caller shows the usage
       return false;
+    }
+    if (strOption == "--answer" && i + 1 < argc) {
+      options.m_vecAnswer.assign(argv + i + 1, argv + argc);
+      return true;
     }
     int nNeeded = strOption == "--on" ? 2 : 1;
     if (i + nNeeded >= argc) {

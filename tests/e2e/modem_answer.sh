@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The modem simulator's far end (--answer): chat dials it, talks to the
+# program through the call, escapes with +++ after the guard time (S12), goes
+# back online with ATO and hangs up with ATH; the program's end gives NO
+# CARRIER, and the port's last close hangs up and ends the program.
+set -euo pipefail
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+source "$SOURCE_DIR/tests/e2e/simulator.bash"
+enter_scratch
+
+# chat_with PAIRS...: chat runs the expect-send pairs against the modem.
+chat_with() {
+  printf '%s\n' 'ABORT ERROR' 'TIMEOUT 5' "$@" >script
+  stty -F "$SIMULATOR_PTY" raw -echo
+  timeout 30 /usr/sbin/chat -v -s -f script <"$SIMULATOR_PTY" >"$SIMULATOR_PTY" 2>chat.log ||
+    { cat chat.log; return 1; }
+}
+logged() { grep -q "$1" "$SIMULATOR_LOG"; }
+# within SECONDS COMMAND...: true once COMMAND is, false when time runs out.
+within() {
+  local tries=$(($1 * 20))
+  shift
+  until "$@"; do
+    [ $((tries -= 1)) -gt 0 ] || return 1
+    sleep 0.05
+  done
+}
+
+# A guard time of 0.5 s; chat's \d waits a second before +++.
+simulator_start --answer sh -c 'echo ready; exec stdbuf -o0 tr a-z A-Z'
+check "data reach the program and come back; +++, ATO, +++, ATH" chat_with '"" ATS12=25DT1' 'CONNECT ""' \
+  'ready hello' 'HELLO \d+++\c' 'OK ATO' 'CONNECT more' 'MORE \d+++\c' 'OK ATH' 'OK ATO' '"NO CARRIER" AT' 'OK ""'
+check "the log has the call, both escapes and the hang-up" \
+  test "$(grep -Eo '^(call|escape|hangup)|why=[a-z-]*' "$SIMULATOR_LOG" | tr '\n' ' ')" = "call escape escape hangup why=ath "
+
+# ATZ restores the stored profile (E0: no echo).
+simulator_start --profile E0 --answer sh -c 'echo bye'
+check "the program's end: NO CARRIER, and commands again" chat_with '"" ATZ' 'OK ATD5' 'CONNECT ""' 'bye ""' \
+  '"NO CARRIER" AT' 'OK ""'
+check "ATZ keeps the stored E0" logged 'rx="ATZ\\r" tx="\\r\\nOK\\r\\n"'
+check "the hang-up is the program's" logged '^hangup .* why=program-ended'
+
+simulator_start --answer sh -c 'echo $$ >"$0"; exec cat' "$PWD/far.pid"
+check "a call up when the port closes" chat_with '"" ATD7' 'CONNECT ""'
+check "the last close hangs up" within 5 logged '^hangup .* why=port-closed'
+check "and the program ends" eval 'test -s far.pid && within 5 eval "! kill -0 $(cat far.pid) 2>/dev/null"'
+simulator_stop
+finish
