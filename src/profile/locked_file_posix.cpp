@@ -337,6 +337,13 @@ int ReplaceContents(const Location& where, const std::string& text, const struct
   return 0;
 }
 
+// A lock file such as WriterLock makes: the caller's own regular file, open
+// to no one else, and no other file's name (a hard link).
+bool IsOwnLockFile(const struct stat& info) {
+  return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0 &&
+         info.st_nlink == 1;
+}
+
 }  // namespace
 
 int UpdateFileLocked(const std::string& path, const std::function<bool(std::string& text)>& edit,
@@ -452,8 +459,7 @@ int WriterLock::Acquire(const std::string& path) {
     struct stat held {};
     if (::fstat(lock.Get(), &held) != 0) return errno;
     // Only a file of the caller's own can keep others out.
-    if (!S_ISREG(held.st_mode) || held.st_uid != ::geteuid() || (held.st_mode & 077) != 0)
-      return EACCES;
+    if (!IsOwnLockFile(held)) return EACCES;
     while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
       if (errno == EINTR) continue;
       if (errno != EWOULDBLOCK) return errno;
@@ -471,6 +477,17 @@ int WriterLock::Acquire(const std::string& path) {
       return 0;
     }
   }
+}
+
+void WriterLock::RemoveStale(const std::string& path) {
+  FileDescriptor lock(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  struct stat held {}, now {};
+  // Removed only when no run holds it; a run that opened it meanwhile finds
+  // it gone once it holds it, and starts over (see Acquire).
+  if (lock.Get() >= 0 && ::fstat(lock.Get(), &held) == 0 && IsOwnLockFile(held) &&
+      ::flock(lock.Get(), LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &now) == 0 &&
+      now.st_dev == held.st_dev && now.st_ino == held.st_ino)
+    ::unlink(path.c_str());
 }
 
 void WriterLock::Release() {

@@ -83,8 +83,11 @@ class WriterLock {
   WriterLock& operator=(const WriterLock&) = delete;
 
   // 0 once held, or an errno value (EACCES for a lock file that is not the
-  // caller's own regular file of mode 0600).
+  // caller's own regular file of mode 0600, or that has another name too).
   int Acquire(const std::string& path);
+  // Removes a lock file that a killed run left and no one holds, without
+  // waiting; anything else at path stays.
+  static void RemoveStale(const std::string& path);
   void Release();
   bool Held() const { return m_fdLock >= 0; }
 

@@ -74,6 +74,34 @@ check "... and costs no wait" test $((SECONDS - started)) -lt 5
 kill $holder 2>/dev/null || true
 check "the connection is whole" whole
 
+# A lock file that is not of the run's own kind (a link, dangling or not, a
+# FIFO, another user's file, one that others may read) refuses the run before
+# it writes anything, and stays as it is.
+for lock in "$pbk_folder/rasphone.lock" /etc/ppp/.halvorn.lock; do
+  for stray in "dangling link" link FIFO "file of nobody's" "file of mode 0644"; do
+    reset
+    mkdir -p "$pbk_folder"
+    case $stray in
+      "dangling link") ln -s "$root/nowhere" "$lock" ;;
+      link) install -m 600 /dev/null "$root/own" && ln -s "$root/own" "$lock" ;;
+      FIFO) mkfifo -m 600 "$lock" ;;
+      "file of nobody's") install -m 600 -o nobody /dev/null "$lock" ;;
+      *) install -m 644 /dev/null "$lock" ;;
+    esac
+    before=$(state; stat -c '%F %U %a' "$lock")
+    expect_run "a $stray at ${lock##*/}: 624, before anything is written" 255 \
+      $'RasValidateEntryName failed: Error = 624\n' ras /dev/ttyUSB0 111 alice shortcut
+    check "... and everything stays as it was" test "$(state; stat -c '%F %U %a' "$lock")" = "$before"
+  done
+done
+# The lock files of a killed run go, even with a run refused as early as 183.
+reset
+ras /dev/ttyUSB0 111 alice shortcut >/dev/null
+install -m 600 /dev/null "$pbk_folder/rasphone.lock" && install -m 600 /dev/null /etc/ppp/.halvorn.lock
+expect_run "a taken name, with a killed run's lock files: 183" 255 \
+  $'RasValidateEntryName failed: Error = 183\n' ras /dev/ttyUSB0 111 alice shortcut
+check "... and the lock files are gone" test ! -e "$pbk_folder/rasphone.lock" -a ! -e /etc/ppp/.halvorn.lock
+
 # What a later write would refuse is refused before the first, and a write
 # that fails half-way is taken back: the same command then completes.
 reset
