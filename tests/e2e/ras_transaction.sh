@@ -102,6 +102,14 @@ expect_run "a taken name, with a killed run's lock files: 183" 255 \
   $'RasValidateEntryName failed: Error = 183\n' ras /dev/ttyUSB0 111 alice shortcut
 check "... and the lock files are gone" test ! -e "$pbk_folder/rasphone.lock" -a ! -e /etc/ppp/.halvorn.lock
 
+# A killed run's entry marked twice (the phonebook edited by hand) is
+# completed whole: no mark is left.
+reset
+mkdir -p "$pbk_folder"
+printf '[Office]\r\nHalvornUnfinished=1\r\nHalvornUnfinished=1\r\n' >"$pbk"
+expect_run "an entry marked unfinished twice: completed" 0 $'\n' ras /dev/ttyUSB0 111 alice shortcut
+check "... whole, without a mark" whole
+
 # What a later write would refuse is refused before the first, and a write
 # that fails half-way is taken back: the same command then completes.
 reset

@@ -269,7 +269,12 @@ int32_t PosixPhonebook::EndRun(int32_t status) {
   const int error = m_pTransaction->End(status == 0, [&] {
     return UpdateProfileFile(
         m_strPhonebookPath,
-        [&](std::string& text) { return ini::RemoveKey(text, m_strRunEntry, kUnfinishedKey); },
+        [&](std::string& text) {
+          // Every mark goes: a section edited by hand may hold more than one.
+          bool changed = false;
+          while (ini::RemoveKey(text, m_strRunEntry, kUnfinishedKey)) changed = true;
+          return changed;
+        },
         kPhonebookMode);
   });
   if (status == 0 && error != 0) return static_cast<int32_t>(kErrorCannotWritePhonebook);
