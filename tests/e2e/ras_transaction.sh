@@ -133,11 +133,11 @@ rm -f "/etc/ppp/.~hvnabc123"
 check "the connection is whole" whole
 umount /etc/chatscripts
 
-# Killed at each of its writes (and renames, links, removals), a run leaves
-# no entry that rasreset reports unless it is whole, and the same command then
-# completes it.
+# Killed at each of its writes (and renames, links, removals, its locks'
+# too), a run leaves no entry that rasreset reports unless it is whole, and
+# the same command then completes it, leaving no lock file.
 kills=0
-for call in renameat linkat unlinkat write; do
+for call in renameat linkat unlinkat unlink write; do
   for ((n = 1; ; n++)); do
     reset
     status=0
