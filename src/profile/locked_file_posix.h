@@ -5,8 +5,10 @@
 // folder (every write, fsync and close checked) and is renamed over the old
 // one, keeping its mode and owner; on any error the old file stays as it was.
 // A temporary file is named after its own inode (".~hvn" and a six-character
-// digest of it) and stays flocked while its run lives, so that the next run
-// removes one left by a killed run, and nothing else of that look.
+// digest of it; where no file can be made without a name, made empty as
+// ".~hvr" and six random characters first) and stays flocked while its run
+// lives, so that the next run removes one left by a killed run, and nothing
+// else of that look.
 // Every path is treated as hostile:
 // - only a missing name or a regular file is written or read; a device, FIFO,
 //   socket or folder is refused without being waited on;
