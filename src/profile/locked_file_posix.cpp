@@ -346,10 +346,11 @@ int ReplaceContents(const Location& where, const std::string& text, const struct
 }
 
 // A lock file such as WriterLock makes: the caller's own regular file, open
-// to no one else, and no other file's name (a hard link).
+// to no one else, and no other file's name (a hard link). One its holder has
+// just removed has no name at all; the wait for it starts over.
 bool IsOwnLockFile(const struct stat& info) {
   return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0 &&
-         info.st_nlink == 1;
+         info.st_nlink <= 1;
 }
 
 }  // namespace
@@ -488,8 +489,9 @@ int WriterLock::Acquire(const std::string& path) {
 }
 
 void WriterLock::RemoveStale(const std::string& path) {
-  FileDescriptor lock(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   struct stat held {}, now {};
+  if (::lstat(path.c_str(), &held) != 0 || !IsOwnLockFile(held)) return;
+  FileDescriptor lock(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
   // Removed only when no run holds it; a run that opened it meanwhile finds
   // it gone once it holds it, and starts over (see Acquire).
   if (lock.Get() >= 0 && ::fstat(lock.Get(), &held) == 0 && IsOwnLockFile(held) &&

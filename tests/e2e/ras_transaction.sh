@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The native binary: one `ras` is all its files or none. Two runs for one name
-# at once, a lock another user holds, a write that fails half-way and a kill
-# at every write leave one whole connection or none, and the same command
-# then completes. Root in a private mount namespace (see private_ppp_config).
+# at once, a lock another user holds, a write that fails half-way, a failing
+# fsync and a kill at every write leave one whole connection or none, and the
+# same command then completes; a lock file not of the run's own kind refuses
+# it, one a killed run left goes. Root in a private mount namespace (see
+# private_ppp_config).
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 private_ppp_config dev
@@ -77,6 +79,18 @@ check "... and costs no wait" test $((SECONDS - started)) -lt 5
 kill $holder 2>/dev/null || true
 check "the connection is whole" whole
 
+# A run that opens the shared lock as its holder lets go of it (each open of
+# it held up for a second by strace) finds it gone, and takes it anew.
+reset
+install -m 600 /dev/null /etc/ppp/.halvorn.lock
+flock /etc/ppp/.halvorn.lock sh -c 'sleep 1.5; rm /etc/ppp/.halvorn.lock' & holder=$!
+sleep 0.1
+expect_run "the shared lock let go as a run opens it: the run goes on" 0 $'\n' \
+  strace -qq -o /dev/null -P /etc/ppp/.halvorn.lock -e trace=openat -e inject=openat:delay_exit=1000000 \
+  "$HALVORN" ras Office /dev/ttyUSB0 111 alice pw 57600 shortcut
+wait $holder
+check "the connection is whole" whole
+
 # A lock file that is not of the run's own kind (a link, dangling or not, a
 # FIFO, another user's file, one that others may read) refuses the run before
 # it writes anything, and stays as it is.
@@ -149,10 +163,9 @@ for ((n = 1; n <= count; n++)); do
   before=$(state)
   capture_run strace -qq -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=$n \
     "$HALVORN" ras Office /dev/ttyUSB0 111 alice pw 57600 shortcut
-  status=$run_status
   # A launcher that could not be written is only reported.
   launcher=; [ "$run_output" = $'Shortcut creation error!\n\n' ] && launcher="without launcher"
-  if [ $status = 0 ]; then
+  if [ $run_status = 0 ]; then
     whole "$launcher" || { echo "FAIL fsync #$n failed, the run ended 0: $why"; failures=$((failures + 1)); }
   else
     failed=$((failed + 1))
