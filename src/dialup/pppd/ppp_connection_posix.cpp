@@ -2,7 +2,6 @@
 
 #include <cerrno>
 
-
 namespace halvorn {
 
 int WritePppConnection(const PppFolders& folders, const PppConnection& connection,
