@@ -21,6 +21,9 @@ namespace {
 // name that fits the folder can be written, and recognisable, so that one left
 // by a killed run can be removed.
 constexpr std::string_view kTempPrefix = ".~hvn";
+// Where a file cannot be made without a name, it is made under a random name
+// first, of the same length.
+constexpr std::string_view kRandomTempPrefix = ".~hvr";
 constexpr size_t kTempSuffixLength = 6;
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
 constexpr int kLockPollMs = 20;
@@ -149,10 +152,12 @@ std::string TemporaryTag(const struct stat& info) {
 }
 
 // Removes the temporary files that runs of this tool left when they were
-// killed. A file is taken for one only with proof: its name carries the tag
-// of its own inode, it is the caller's own regular file, and no live run
-// holds it (a run keeps its temporary file flocked until it is renamed or
-// removed). Anything else of that look stays.
+// killed. A file is taken for one only with proof: it is the caller's own
+// regular file, no live run holds it (a run keeps its temporary file flocked
+// until it is renamed or removed), and its name carries the tag of its own
+// inode, or, made where a file cannot be made without a name, it is a random
+// name's file still empty (killed before it got its tagged name, which comes
+// before any byte). Anything else of that look stays.
 void RemoveDeadTemporaries(int folder) {
   const int fd = OpenAt(folder, ".", O_RDONLY | O_DIRECTORY);
   if (fd < 0) return;
@@ -163,12 +168,15 @@ void RemoveDeadTemporaries(int folder) {
   }
   while (const dirent* entry = ::readdir(listing)) {
     const std::string_view name(entry->d_name);
-    if (!name.starts_with(kTempPrefix) || name.size() != kTempPrefix.size() + kTempSuffixLength)
+    const bool tagged = name.starts_with(kTempPrefix);
+    if (!(tagged || name.starts_with(kRandomTempPrefix)) ||
+        name.size() != kTempPrefix.size() + kTempSuffixLength)
       continue;
     FileDescriptor temp(OpenAt(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
     struct stat info {};
     if (temp.Get() < 0 || ::fstat(temp.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::geteuid() || name.substr(kTempPrefix.size()) != TemporaryTag(info) ||
+        info.st_uid != ::geteuid() ||
+        (tagged ? name.substr(kTempPrefix.size()) != TemporaryTag(info) : info.st_size != 0) ||
         ::flock(temp.Get(), LOCK_EX | LOCK_NB) != 0)
       continue;
     ::unlinkat(folder, entry->d_name, 0);
@@ -285,7 +293,7 @@ int CreateTemporary(int folder, std::string& name, FileDescriptor& file) {
         std::chrono::steady_clock::now().time_since_epoch().count());
     seed ^= (static_cast<uint64_t>(::getpid()) << 32) ^
             (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
-    std::string randomName = ".~hvr";
+    std::string randomName(kRandomTempPrefix);
     for (size_t i = 0; i < kTempSuffixLength; ++i, seed /= 36)
       randomName.push_back(kDigits[seed % 36]);
     fd = OpenAt(folder, randomName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
@@ -335,6 +343,14 @@ int ReplaceContents(const Location& where, const std::string& text, const struct
   // Make the rename itself durable; the new text is in place already.
   if (::fsync(folder) != 0 && errno != EINVAL && errno != EBADF) return errno;
   return 0;
+}
+
+// A lock file such as WriterLock makes: the caller's own regular file, open
+// to no one else, and no other file's name (a hard link). One its holder has
+// just removed has no name at all; the wait for it starts over.
+bool IsOwnLockFile(const struct stat& info) {
+  return S_ISREG(info.st_mode) && info.st_uid == ::geteuid() && (info.st_mode & 077) == 0 &&
+         info.st_nlink <= 1;
 }
 
 }  // namespace
@@ -452,8 +468,7 @@ int WriterLock::Acquire(const std::string& path) {
     struct stat held {};
     if (::fstat(lock.Get(), &held) != 0) return errno;
     // Only a file of the caller's own can keep others out.
-    if (!S_ISREG(held.st_mode) || held.st_uid != ::geteuid() || (held.st_mode & 077) != 0)
-      return EACCES;
+    if (!IsOwnLockFile(held)) return EACCES;
     while (::flock(lock.Get(), LOCK_EX | LOCK_NB) != 0) {
       if (errno == EINTR) continue;
       if (errno != EWOULDBLOCK) return errno;
@@ -471,6 +486,18 @@ int WriterLock::Acquire(const std::string& path) {
       return 0;
     }
   }
+}
+
+void WriterLock::RemoveStale(const std::string& path) {
+  struct stat held {}, now {};
+  if (::lstat(path.c_str(), &held) != 0 || !IsOwnLockFile(held)) return;
+  FileDescriptor lock(::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  // Removed only when no run holds it; a run that opened it meanwhile finds
+  // it gone once it holds it, and starts over (see Acquire).
+  if (lock.Get() >= 0 && ::fstat(lock.Get(), &held) == 0 && IsOwnLockFile(held) &&
+      ::flock(lock.Get(), LOCK_EX | LOCK_NB) == 0 && ::lstat(path.c_str(), &now) == 0 &&
+      now.st_dev == held.st_dev && now.st_ino == held.st_ino)
+    ::unlink(path.c_str());
 }
 
 void WriterLock::Release() {

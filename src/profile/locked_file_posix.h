@@ -5,8 +5,10 @@
 // folder (every write, fsync and close checked) and is renamed over the old
 // one, keeping its mode and owner; on any error the old file stays as it was.
 // A temporary file is named after its own inode (".~hvn" and a six-character
-// digest of it) and stays flocked while its run lives, so that the next run
-// removes one left by a killed run, and nothing else of that look.
+// digest of it; where no file can be made without a name, made empty as
+// ".~hvr" and six random characters first) and stays flocked while its run
+// lives, so that the next run removes one left by a killed run, and nothing
+// else of that look.
 // Every path is treated as hostile:
 // - only a missing name or a regular file is written or read; a device, FIFO,
 //   socket or folder is refused without being waited on;
@@ -83,8 +85,11 @@ class WriterLock {
   WriterLock& operator=(const WriterLock&) = delete;
 
   // 0 once held, or an errno value (EACCES for a lock file that is not the
-  // caller's own regular file of mode 0600).
+  // caller's own regular file of mode 0600, or that has another name too).
   int Acquire(const std::string& path);
+  // Removes a lock file that a killed run left and no one holds, without
+  // waiting; anything else at path stays.
+  static void RemoveStale(const std::string& path);
   void Release();
   bool Held() const { return m_fdLock >= 0; }
 

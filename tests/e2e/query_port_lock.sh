@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
 # query and the other programs on the port, in a private mount namespace with
-# a scratch lock folder: a live UUCP lock (pppd's naming), also one of a
-# process the caller may not signal, refuses the run with status 2 and nothing
-# printed, written or sent; stale locks (a dead PID, no
-# PID) are taken over and gone after the run, and of two runs that meet a
-# stale lock the one that takes it over first keeps it; a kill while the lock
-# is made leaves nothing, and what a killed maker left goes; during a run through
-# a link the lock holds the tool's PID under every name the other programs
-# look for (the device's and the link's, as pppd and as minicom name them), and
-# SIGINT, SIGTERM or SIGHUP with the port open gives back the port's settings
-# and removes the lock (but a lock that another process put in its place)
-# and ends the run as the signal does; a port another process holds in
-# exclusive mode is refused, also to root.
+# a scratch lock folder:
+# - a live UUCP lock (pppd's naming), also one of a process the caller may
+#   not signal, refuses the run with status 2, nothing printed, written or sent;
+# - stale locks (a dead PID, no PID) are taken over and gone after the run; of
+#   two runs that meet one, the first to take it over keeps it;
+# - a run killed as its lock is made leaves nothing; what a gone maker left goes;
+# - through a link a run holds the lock under every name the other programs
+#   look for; SIGINT, SIGTERM or SIGHUP with the port open end the run as the
+#   signal does, with the port's settings given back and the lock gone (but
+#   for a lock another process put in its place);
+# - a port another process holds in exclusive mode is refused, also to root.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -28,18 +27,17 @@ nothing_sent() { grep -q '^start ' "$SIMULATOR_LOG" && ! grep -q '^\(open\|cmd\)
 # signal (EPERM): init, to nobody (as root) or to a user namespace's root.
 sleep 300 &
 holder=$!
-other=("$HALVORN") own=$PWD
+other=("$HALVORN") own=$PWD owner=$(id -un)
 if runuser -u nobody -- true 2>/dev/null; then
   own=$(mktemp -d) && cp "$HALVORN" "$own/" && chown nobody "$own" && chmod 666 "$port"
-  other=(runuser -u nobody -- "$own/halvorn")
+  other=(runuser -u nobody -- "$own/halvorn") owner=nobody
 fi
+lock=$locks/LCK..pts_$device
 for caller in other self; do
-  lock=$locks/LCK..pts_$device pid=$holder report=$PWD/report.ini run=("$HALVORN")
-  if [ $caller = other ]; then
-    pid=1 report=$own/report.ini run=("${other[@]}")
-  fi
+  pid=$holder report=$PWD/report.ini run=("$HALVORN")
+  [ $caller = self ] || pid=1 report=$own/report.ini run=("${other[@]}")
   printf '%10d\n' "$pid" >"$lock"
-  [ $caller = self ] || [ "$own" = "$PWD" ] || chown nobody "$lock"
+  [ $caller = self ] || chown "$owner" "$lock"
   expect_run "live lock ($caller): status 2, nothing printed" 2 "" "${run[@]}" query "$port" "ATI0" "$report"
   check "live lock ($caller): no report" test ! -e "$report"
   check "live lock ($caller): the port was not even opened" nothing_sent
@@ -140,10 +138,10 @@ fd = os.open(sys.argv[1], os.O_RDWR | os.O_NOCTTY)
 fcntl.ioctl(fd, termios.TIOCEXCL)
 print("held", flush=True)
 time.sleep(60)' "$SIMULATOR_PTY" >exclusive &
-exclusive=$!
+excluder=$!
 for _ in $(seq 250); do [ -s exclusive ] && break; sleep 0.02; done
 expect_run "port in another's exclusive mode (as $(id -un)): status 2" 2 "" "$HALVORN" query "$SIMULATOR_PTY" "ATI0" excl.ini
 check "exclusive mode: nothing sent" bash -c "! grep -q '^cmd ' '$SIMULATOR_LOG'"
-kill "$exclusive"
-wait "$exclusive" 2>/dev/null || true
+kill "$excluder"
+wait "$excluder" 2>/dev/null || true
 finish

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The native binary: one `ras` is all its files or none. Two runs for one name
-# at once, a lock another user holds, a write that fails half-way and a kill
-# at every write leave one whole connection or none, and the same command
-# then completes. Root in a private mount namespace (see private_ppp_config).
+# at once, a lock another user holds, a write that fails half-way, a failing
+# fsync and a kill at every write leave one whole connection or none, and the
+# same command then completes; a lock file not of the run's own kind refuses
+# it, one a killed run left goes. Root in a private mount namespace (see
+# private_ppp_config).
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 private_ppp_config dev
@@ -30,14 +32,17 @@ reset() {
   find "$XDG_DESKTOP_DIR" /etc/ppp /etc/chatscripts -mindepth 1 -delete
   cp -a "$pristine/ppp/." /etc/ppp/ && cp -a "$pristine/chatscripts/." /etc/chatscripts/
 }
-# One whole connection: alice's, on ttyUSB0, that pppd reads as written; on
+# One whole connection: alice's, on ttyUSB0, that pppd reads as written (with
+# its launcher, unless the argument is "without launcher", then none); on
 # failure $why says what is missing.
 whole() {
   why=rasreset; [ "$("$HALVORN" rasreset Office; echo $?)" = 0 ] || return 1
   why=phonebook; [ "$(tr -d '\r' <"$pbk" | grep -c -e '^PreferredBps=57600$' -e '^ConnectBps=57600$' -e '^PhoneNumber=111$' -e Unfinished)" = 3 ] || return 1
   why=credentials; grep -q '^UserName=alice' "$cred" || return 1
   why=secrets; [ "$(cat /etc/ppp/pap-secrets /etc/ppp/chap-secrets | grep -c -e '^"alice" "Office" "pw"$' -e '^# halvorn: Office$')" = 4 ] || return 1
-  why=files; [ -f "$chats/Office" ] && [ -f "$XDG_DESKTOP_DIR/Office.desktop" ] || return 1
+  why=files; [ -f "$chats/Office" ] || return 1
+  local launchers=Office.desktop; [ "${1:-}" = "without launcher" ] && launchers=
+  [ "$(ls -A "$XDG_DESKTOP_DIR")" = "$launchers" ] || return 1
   why=dryrun; /usr/sbin/pppd call Office dryrun >/dev/null 2>&1 || return 1
   why=litter; [ -z "$(find /etc/ppp /etc/chatscripts "$pbk_folder" "$XDG_DESKTOP_DIR" -name '.~hv*' -o -name '*.lock')" ]
 }
@@ -74,6 +79,54 @@ check "... and costs no wait" test $((SECONDS - started)) -lt 5
 kill $holder 2>/dev/null || true
 check "the connection is whole" whole
 
+# A run that opens the shared lock as its holder lets go of it (each open of
+# it held up for a second by strace) finds it gone, and takes it anew.
+reset
+install -m 600 /dev/null /etc/ppp/.halvorn.lock
+flock /etc/ppp/.halvorn.lock sh -c 'sleep 1.5; rm /etc/ppp/.halvorn.lock' & holder=$!
+sleep 0.1
+expect_run "the shared lock let go as a run opens it: the run goes on" 0 $'\n' \
+  strace -qq -o /dev/null -P /etc/ppp/.halvorn.lock -e trace=openat -e inject=openat:delay_exit=1000000 \
+  "$HALVORN" ras Office /dev/ttyUSB0 111 alice pw 57600 shortcut
+wait $holder
+check "the connection is whole" whole
+
+# A lock file that is not of the run's own kind (a link, dangling or not, a
+# FIFO, another user's file, one that others may read) refuses the run before
+# it writes anything, and stays as it is.
+for lock in "$pbk_folder/rasphone.lock" /etc/ppp/.halvorn.lock; do
+  for stray in "dangling link" link FIFO "file of nobody's" "file of mode 0644"; do
+    reset
+    mkdir -p "$pbk_folder"
+    case $stray in
+      "dangling link") ln -s "$root/nowhere" "$lock" ;;
+      link) install -m 600 /dev/null "$root/own" && ln -s "$root/own" "$lock" ;;
+      FIFO) mkfifo -m 600 "$lock" ;;
+      "file of nobody's") install -m 600 -o nobody /dev/null "$lock" ;;
+      *) install -m 644 /dev/null "$lock" ;;
+    esac
+    before=$(state; stat -c '%F %U %a' "$lock")
+    expect_run "a $stray at ${lock##*/}: 624, before anything is written" 255 \
+      $'RasValidateEntryName failed: Error = 624\n' ras /dev/ttyUSB0 111 alice shortcut
+    check "... and everything stays as it was" test "$(state; stat -c '%F %U %a' "$lock")" = "$before"
+  done
+done
+# The lock files of a killed run go, even with a run refused as early as 183.
+reset
+ras /dev/ttyUSB0 111 alice shortcut >/dev/null
+install -m 600 /dev/null "$pbk_folder/rasphone.lock" && install -m 600 /dev/null /etc/ppp/.halvorn.lock
+expect_run "a taken name, with a killed run's lock files: 183" 255 \
+  $'RasValidateEntryName failed: Error = 183\n' ras /dev/ttyUSB0 111 alice shortcut
+check "... and the lock files are gone" test ! -e "$pbk_folder/rasphone.lock" -a ! -e /etc/ppp/.halvorn.lock
+
+# A killed run's entry marked twice (the phonebook edited by hand) is
+# completed whole: no mark is left.
+reset
+mkdir -p "$pbk_folder"
+printf '[Office]\r\nHalvornUnfinished=1\r\nHalvornUnfinished=1\r\n' >"$pbk"
+expect_run "an entry marked unfinished twice: completed" 0 $'\n' ras /dev/ttyUSB0 111 alice shortcut
+check "... whole, without a mark" whole
+
 # What a later write would refuse is refused before the first, and a write
 # that fails half-way is taken back: the same command then completes.
 reset
@@ -97,11 +150,35 @@ rm -f "/etc/ppp/.~hvnabc123"
 check "the connection is whole" whole
 umount /etc/chatscripts
 
-# Killed at each of its writes (and renames, links, removals), a run leaves
-# no entry that rasreset reports unless it is whole, and the same command then
-# completes it.
+# A failing fsync, at each of the run's in turn, leaves one whole connection
+# or every file as it was, to the byte (pap-secrets here without a final line
+# end).
+reset_unended() { reset && printf '%s' "$(cat /etc/ppp/pap-secrets)" >/etc/ppp/pap-secrets; }
+reset_unended
+strace -qq -o "$root/fsyncs" -e trace=fsync "$HALVORN" ras Office /dev/ttyUSB0 111 alice pw 57600 shortcut >/dev/null
+count=$(grep -c '^fsync(' "$root/fsyncs")
+failed=0
+for ((n = 1; n <= count; n++)); do
+  reset_unended
+  before=$(state)
+  capture_run strace -qq -o /dev/null -e trace=fsync -e inject=fsync:error=EIO:when=$n \
+    "$HALVORN" ras Office /dev/ttyUSB0 111 alice pw 57600 shortcut
+  # A launcher that could not be written is only reported.
+  launcher=; [ "$run_output" = $'Shortcut creation error!\n\n' ] && launcher="without launcher"
+  if [ $run_status = 0 ]; then
+    whole "$launcher" || { echo "FAIL fsync #$n failed, the run ended 0: $why"; failures=$((failures + 1)); }
+  else
+    failed=$((failed + 1))
+    [ "$(state)" = "$before" ] || { echo "FAIL fsync #$n failed: files changed"; failures=$((failures + 1)); }
+  fi
+done
+check "failed fsyncs failed runs ($failed of $count)" test $failed -gt 10
+
+# Killed at each of its writes (and renames, links, removals, its locks'
+# too), a run leaves no entry that rasreset reports unless it is whole, and
+# the same command then completes it, leaving no lock file.
 kills=0
-for call in renameat linkat unlinkat write; do
+for call in renameat linkat unlinkat unlink write; do
   for ((n = 1; ; n++)); do
     reset
     status=0

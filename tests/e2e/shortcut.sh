@@ -78,6 +78,13 @@ check "the launcher is the invoking user's" test "$(stat -c %u:%g "$dialer_home/
 check "the user's own run validates it" \
   test -z "$(runuser -u dialer -- desktop-file-validate "$dialer_home/Desktop/Sudo.desktop" 2>&1)"
 check "no launcher in root's desktop" test ! -e /root/Desktop/Sudo.desktop
+# A relative ALLUSERSPROFILE is taken from where the run starts, also once it
+# has entered the desktop: the run ends whole, and leaves no lock.
+expect_run "through sudo, with ALLUSERSPROFILE relative" 0 $'\n' \
+  env -u XDG_DESKTOP_DIR SUDO_USER=dialer HOME=/root ALLUSERSPROFILE=allusers "$HALVORN" ras Rel m 1 u p 9600 s
+outcome="$("$HALVORN" rasreset Rel; echo $?) $(find "$ALLUSERSPROFILE" -name rasphone.lock | wc -l)"
+check "... the entry is whole, with its credentials, and no lock is left" \
+  test "$outcome $(grep -c '^Password=p' "$ALLUSERSPROFILE"/*/*/*/*/*/rasphone.credentials)" = "0 0 1"
 
 # Under sudo the desktop is entered as the user: their own desktop behind a
 # folder only root may search gets no launcher.

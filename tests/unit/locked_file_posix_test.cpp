@@ -33,6 +33,10 @@ TEST(LockedFileTest, ReplacesThroughALinkAndLeavesNothingBeside) {
   ScratchFolder::Write(folder.Path("target.ini"), "old");
   ASSERT_EQ(::symlink(folder.Path("target.ini").c_str(), folder.Path("link.ini").c_str()), 0);
   ScratchFolder::Write(folder.Path(".~hvnk1lled"), std::string(1000, 'x'));
+  // Made under a random name where a file cannot be made without one, and
+  // killed before it got its tagged name: still empty, it goes.
+  ScratchFolder::Write(folder.Path(".~hvrk1lled"), "");
+  ScratchFolder::Write(folder.Path(".~hvrn0tmpf"), "x");
   const std::string longName = std::string(246, 'n') + ".ini";
   ASSERT_EQ(SetTo(folder.Path("link.ini"), "new"), 0);
   ASSERT_EQ(SetTo(folder.Path(longName), "x"), 0);
@@ -40,8 +44,9 @@ TEST(LockedFileTest, ReplacesThroughALinkAndLeavesNothingBeside) {
   ASSERT_EQ(ReadFileLocked(folder.Path("target.ini"), text), 0);
   EXPECT_EQ(text, "new");
   // A file that only looks like a killed run's temporary file is kept: the
-  // tool's own carry their inode's tag (the kill test reaches those).
-  EXPECT_EQ(folder.Names(), (Names{".~hvnk1lled", "link.ini", longName, "target.ini"}));
+  // tool's own carry their inode's tag (the kill test reaches those) or are
+  // empty.
+  EXPECT_EQ(folder.Names(), (Names{".~hvnk1lled", ".~hvrn0tmpf", "link.ini", longName, "target.ini"}));
 }
 
 // A new file is placed whole and never over anything; an earlier one only

@@ -16,8 +16,9 @@ inline constexpr uint32_t kPhonebookPathChars = 260;
 
 // On POSIX the default phonebook is that file itself, expanded as
 // PosixEnvironment expands it: %ALLUSERSPROFILE% from the environment (else
-// /var/lib/halvorn), the name's backslashes turned into slashes. Empty when
-// the expansion fails (a value that is not UTF-8, a path too long): no
+// /var/lib/halvorn), the name's backslashes turned into slashes, and made
+// absolute from the current folder. Empty when the expansion fails (a value
+// that is not UTF-8, a path too long) or the current folder is unknown: no
 // phonebook can be used then.
 std::string PosixPhonebookPath();
 

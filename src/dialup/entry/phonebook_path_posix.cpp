@@ -1,3 +1,6 @@
+#include <limits.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <iterator>
 
@@ -11,7 +14,16 @@ std::string PosixPhonebookPath() {
   char16_t buffer[kPhonebookPathChars] = {};
   std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), buffer);
   if (PosixEnvironment().ExpandInPlace(buffer, kPhonebookPathChars) != 0) return {};
-  return EncodeUtf8(buffer);
+  std::string path = EncodeUtf8(buffer);
+  // A run may change folders (to put a launcher on the desktop) and still
+  // has its phonebook, credentials and locks to finish with: a relative
+  // ALLUSERSPROFILE is taken from where the run started.
+  if (path.front() != '/') {
+    char folder[PATH_MAX];
+    if (getcwd(folder, sizeof folder) == nullptr) return {};
+    path = std::string(folder) + (folder[1] == '\0' ? "" : "/") + path;
+  }
+  return path;
 }
 
 }  // namespace halvorn

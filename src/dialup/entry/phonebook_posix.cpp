@@ -1,6 +1,8 @@
 #include "dialup/entry/phonebook_posix.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -52,6 +54,17 @@ int RemoveIfEmpty(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat info {};
   return lstat(path.c_str(), &info) == 0;
+}
+
+// Whether the caller may create files in folder, or in the nearest folder
+// above it that exists (which would hold the ones made for it).
+bool MayCreateFilesIn(std::string folder) {
+  for (;;) {
+    if (faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0) return true;
+    const size_t slash = folder.rfind('/');
+    if (errno != ENOENT || folder == "/" || slash == std::string::npos) return false;
+    folder.resize(std::max<size_t>(slash, 1));
+  }
 }
 
 std::string FolderOf(const std::string& path) {
@@ -208,6 +221,11 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   // pppd refuses to call a name with "..".
   if (name.find("..") != std::string::npos) return kErrorInvalidName;
   if (m_strPhonebookPath.empty()) return kErrorCannotOpenPhonebook;
+  // The lock files a killed run left go, whatever this run comes to.
+  const std::string lockPath = FolderOf(m_strPhonebookPath) + "/" + kLockFileName;
+  const PppFolders ppp(m_strPppRoot);
+  WriterLock::RemoveStale(lockPath);
+  if (ppp.Present()) WriterLock::RemoveStale(ppp.LockPath());
   bool resume = false;
   if (const uint32_t taken = CheckNameFree(name, resume)) return taken;
   // What a later step would refuse is refused now, before anything is
@@ -215,7 +233,6 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   if (const uint32_t failure =
           RasStatusFromErrno(CheckSecretStore(m_strCredentialsPath), ErrnoStep::kCheckSecretStore))
     return failure;
-  const PppFolders ppp(m_strPppRoot);
   if (ppp.Present())
     if (const uint32_t failure = RasStatusFromErrno(ppp.CheckWritable(), ErrnoStep::kCheckPppFiles))
       return failure;
@@ -228,9 +245,13 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   if (ppp.Present()) sharedLocks.push_back(ppp.LockPath());
   const int lockError =
       m_pTransaction->Begin(FolderOf(m_strPhonebookPath), kLockFileName, sharedLocks);
-  // A folder the caller may not write to takes no entry either: the entry's
-  // write says so, as it always has.
-  if (lockError == EACCES || lockError == EPERM || lockError == EROFS) return 0;
+  // A folder the caller may not create files in takes no entry either: the
+  // entry's write says so, as it always has. A lock that cannot be taken for
+  // any other reason (a link, a FIFO or another user's file in its place)
+  // refuses the run here, before it writes anything.
+  if ((lockError == EACCES || lockError == EPERM || lockError == EROFS) &&
+      !MayCreateFilesIn(FolderOf(m_strPhonebookPath)))
+    return 0;
   if (const uint32_t failure = RasStatusFromErrno(lockError, ErrnoStep::kWrite)) return failure;
   const uint32_t taken = CheckNameFree(name, resume);
   if (taken != 0) {
@@ -248,7 +269,12 @@ int32_t PosixPhonebook::EndRun(int32_t status) {
   const int error = m_pTransaction->End(status == 0, [&] {
     return UpdateProfileFile(
         m_strPhonebookPath,
-        [&](std::string& text) { return ini::RemoveKey(text, m_strRunEntry, kUnfinishedKey); },
+        [&](std::string& text) {
+          // Every mark goes: a section edited by hand may hold more than one.
+          bool changed = false;
+          while (ini::RemoveKey(text, m_strRunEntry, kUnfinishedKey)) changed = true;
+          return changed;
+        },
         kPhonebookMode);
   });
   if (status == 0 && error != 0) return static_cast<int32_t>(kErrorCannotWritePhonebook);

@@ -2,8 +2,6 @@
 
 #include <cerrno>
 
-#include "dialup/pppd/ppp_secrets_posix.h"
-
 namespace halvorn {
 
 int WritePppConnection(const PppFolders& folders, const PppConnection& connection,
@@ -14,14 +12,10 @@ int WritePppConnection(const PppFolders& folders, const PppConnection& connectio
     if (entry.empty()) return EINVAL;
   }
   // The secret goes in first, so that pppd never finds a peer without it.
-  if (int error = ReplaceSecretsEntry(folders.PapSecretsPath(), connection.name, entry,
-                                      &before.strPapEntry))
+  if (int error = ReplaceSecretsEntry(folders.PapSecretsPath(), connection.name, entry, &before.pap))
     return error;
-  before.bPapChanged = true;
-  if (int error = ReplaceSecretsEntry(folders.ChapSecretsPath(), connection.name, entry,
-                                      &before.strChapEntry))
+  if (int error = ReplaceSecretsEntry(folders.ChapSecretsPath(), connection.name, entry, &before.chap))
     return error;
-  before.bChapChanged = true;
   return WritePeerFiles(folders, connection, replaceOwn);
 }
 
@@ -31,10 +25,8 @@ int UndoPppConnection(const PppFolders& folders, std::string_view name,
   const auto keep = [&first](int error) {
     if (first == 0) first = error;
   };
-  if (before.bChapChanged)
-    keep(ReplaceSecretsEntry(folders.ChapSecretsPath(), name, before.strChapEntry, nullptr));
-  if (before.bPapChanged)
-    keep(ReplaceSecretsEntry(folders.PapSecretsPath(), name, before.strPapEntry, nullptr));
+  keep(UndoSecretsChange(folders.ChapSecretsPath(), name, before.chap));
+  keep(UndoSecretsChange(folders.PapSecretsPath(), name, before.pap));
   return first;
 }
 

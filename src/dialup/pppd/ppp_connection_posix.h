@@ -8,16 +8,14 @@
 #include <string_view>
 
 #include "dialup/pppd/ppp_peer_posix.h"
+#include "dialup/pppd/ppp_secrets_posix.h"
 
 namespace halvorn {
 
 // What the secrets files held for a connection before WritePppConnection
 // changed them, for UndoPppConnection.
 struct PppSecretsBefore {
-  bool bPapChanged = false;
-  bool bChapChanged = false;
-  std::string strPapEntry;
-  std::string strChapEntry;
+  SecretsChange pap, chap;
 };
 
 // Writes what pppd needs to dial the connection: the secrets lines in both
@@ -29,7 +27,7 @@ int WritePppConnection(const PppFolders& folders, const PppConnection& connectio
                        std::string_view password, bool replaceOwn, PppSecretsBefore& before);
 
 // Takes back what WritePppConnection wrote for the connection: its peer file
-// and chat script go, and each secrets file it changed gets its earlier entry
+// and chat script go, and each secrets file it changed gets its earlier text
 // back. Returns 0 or the first errno value met; every step is tried.
 int UndoPppConnection(const PppFolders& folders, std::string_view name,
                       const PppSecretsBefore& before);

@@ -100,8 +100,7 @@ std::string OwnSecretsEntry(std::string_view text, std::string_view connection) 
 }
 
 int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
-                        const std::string& entry, std::string* previous) {
-  if (previous != nullptr) previous->clear();
+                        const std::string& entry, SecretsChange* change) {
   // Taking away an entry that is not there touches no file at all.
   if (entry.empty()) {
     std::string text;
@@ -114,8 +113,31 @@ int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
   return UpdateFileLocked(
       path,
       [&](std::string& text) {
-        if (previous != nullptr) *previous = OwnSecretsEntry(text, connection);
-        return PutSecretsEntry(text, connection, entry);
+        // Recorded before the file is replaced: a failure after the rename
+        // (the folder's fsync) must find the change to take back.
+        std::string before = text;
+        if (!PutSecretsEntry(text, connection, entry)) return false;
+        if (change != nullptr) {
+          std::string earlier = OwnSecretsEntry(before, connection);
+          *change = {true, std::move(before), text, std::move(earlier)};
+        }
+        return true;
+      },
+      kSecretsMode, FileSecrecy::kSecret);
+}
+
+int UndoSecretsChange(const std::string& path, std::string_view connection,
+                      const SecretsChange& change) {
+  if (!change.bEdited) return 0;
+  return UpdateFileLocked(
+      path,
+      [&](std::string& text) {
+        if (text == change.strBefore) return false;
+        if (text == change.strAfter) {
+          text = change.strBefore;
+          return true;
+        }
+        return PutSecretsEntry(text, connection, change.strEntry);
       },
       kSecretsMode, FileSecrecy::kSecret);
 }

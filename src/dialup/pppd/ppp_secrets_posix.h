@@ -28,11 +28,26 @@ bool PutSecretsEntry(std::string& text, std::string_view connection, const std::
 // marker line and the line after it), or empty.
 std::string OwnSecretsEntry(std::string_view text, std::string_view connection);
 
+// What ReplaceSecretsEntry changed in a secrets file, for taking it back.
+struct SecretsChange {
+  bool bEdited = false;  // the new text was made: it may be in the file
+  std::string strBefore, strAfter;  // the whole text before and as written
+  std::string strEntry;  // this tool's entry it replaced, or empty
+};
+
 // Puts entry (empty: none) in place of this tool's entry for the connection in
-// the secrets file at path, under the rules of StoreSecrets; previous, when
-// given, receives the entry it replaced. Returns 0 or an errno value.
+// the secrets file at path, under the rules of StoreSecrets; change, when
+// given, records what it did before the file is replaced. Returns 0 or an
+// errno value.
 int ReplaceSecretsEntry(const std::string& path, std::string_view connection,
-                        const std::string& entry, std::string* previous);
+                        const std::string& entry, SecretsChange* change);
+
+// Takes a change back: the file gets its text before whole when it still
+// holds what was written (or that text was never written), and otherwise,
+// changed by someone since, the earlier entry back in place of the
+// connection's. Returns 0 or an errno value.
+int UndoSecretsChange(const std::string& path, std::string_view connection,
+                      const SecretsChange& change);
 
 // Stores the entry in the secrets file at path under its lock, atomically. A
 // file that others could read is closed to them first; a new one is 0600.
