@@ -51,11 +51,21 @@ check "zip: README and licence" python3 -c 'import sys, zipfile
 names = zipfile.ZipFile(sys.argv[1]).namelist()
 sys.exit(not {sys.argv[2] + "/README.md", sys.argv[2] + "/LICENSE"} <= set(names))' "$zip" "$top"
 
-# The version resource of each program, as pefile (python3-pefile, for Debian's
-# own Python) reads it: the fixed part's four numbers and the strings.
-version_resource() {
-  /usr/bin/python3 -c 'import sys, zipfile, pefile
+# The version resource and the manifest of each program, as pefile
+# (python3-pefile, for Debian's own Python) reads them: the fixed part's four
+# numbers and the strings; each manifest's id (1, the one Windows reads for an
+# .exe), its execution level and the systems it names as supported.
+resources() {
+  /usr/bin/python3 -c 'import sys, zipfile, pefile, xml.etree.ElementTree as xml
 pe = pefile.PE(data=zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))
+for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+    for name in kind.directory.entries if kind.id == 24 else []:
+        data = name.directory.entries[0].data.struct
+        print("Manifest#", name.id)
+        for e in xml.fromstring(pe.get_data(data.OffsetToData, data.Size)).iter():
+            tag = e.tag.split("}")[-1]
+            if tag in ("requestedExecutionLevel", "supportedOS"):
+                print("Manifest#", tag, *filter(None, (e.get("level"), e.get("Id"), e.get("uiAccess"))))
 fixed = pe.VS_FIXEDFILEINFO[0]
 def numbers(high, low):
     return ".".join(str(n) for n in (high >> 16, high & 0xffff, low >> 16, low & 0xffff))
@@ -68,9 +78,16 @@ for info in pe.FileInfo[0]:
 }
 copyright=$(grep -m1 '^Copyright ' "$root/LICENSE")
 for arch in win32 win64; do
-  version_resource "$top/$arch/halvorn.exe" >"$scratch/resource" 2>&1 || true
-  check "zip: $arch/halvorn.exe names itself, version $version and its licence" \
+  resources "$top/$arch/halvorn.exe" >"$scratch/resource" 2>&1 || true
+  check "zip: $arch/halvorn.exe: its manifest runs it as invoker on Vista to 11; it names itself, version $version and its licence" \
     diff -u - "$scratch/resource" <<EOF
+Manifest# 1
+Manifest# requestedExecutionLevel asInvoker false
+Manifest# supportedOS {e2011457-1546-43c5-a5fe-008deee3d3f0}
+Manifest# supportedOS {35138b9a-5d96-4fbd-8e2d-a2440225f93a}
+Manifest# supportedOS {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}
+Manifest# supportedOS {1f676c76-80e1-4239-95bb-83d0f6d0da78}
+Manifest# supportedOS {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}
 FileVersion# $version.0
 ProductVersion# $version.0
 040904B0:CompanyName Halvorn developers
