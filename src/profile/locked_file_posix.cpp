@@ -1,74 +1,28 @@
 #include "profile/locked_file_posix.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstring>
 #include <string_view>
 #include <thread>
+
+#include "profile/file_descriptor_posix.h"
+#include "profile/temporary_file_posix.h"
 
 namespace halvorn {
 namespace {
 
-// Temporary files are ".~hvn" and six letters or digits: short, so that any
-// name that fits the folder can be written, and recognisable, so that one left
-// by a killed run can be removed.
-constexpr std::string_view kTempPrefix = ".~hvn";
-// Where a file cannot be made without a name, it is made under a random name
-// first, of the same length.
-constexpr std::string_view kRandomTempPrefix = ".~hvr";
-constexpr size_t kTempSuffixLength = 6;
 constexpr int kMaxLinkHops = 40;  // as the kernel's own limit
 constexpr int kLockPollMs = 20;
 
 // A run holds the lock for milliseconds; anyone holding it longer is stuck
 // or hostile, and the update fails rather than wait for them.
 constexpr int kLockWaitMs = 10000;
-
-// Closes a descriptor on every way out.
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : m_fdFile(fd) {}
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  ~FileDescriptor() {
-    if (m_fdFile >= 0) ::close(m_fdFile);
-  }
-  int Get() const { return m_fdFile; }
-  void Reset(int fd) {
-    if (m_fdFile >= 0) ::close(m_fdFile);
-    m_fdFile = fd;
-  }
-  int Release() {
-    int fd = m_fdFile;
-    m_fdFile = -1;
-    return fd;
-  }
-  // Closes now, reporting the error that a deferred close would swallow.
-  int Close() {
-    int fd = m_fdFile;
-    m_fdFile = -1;
-    return (::close(fd) == 0) ? 0 : errno;
-  }
-
- private:
-  int m_fdFile;
-};
-
-int OpenAt(int folder, const char* name, int flags, mode_t mode = 0) {
-  int fd;
-  do {
-    fd = ::openat(folder, name, flags | O_CLOEXEC | O_NOCTTY, mode);
-  } while (fd < 0 && errno == EINTR);
-  return fd;
-}
 
 // The file a path names: its folder, open, and its last name in it.
 struct Location {
@@ -136,53 +90,6 @@ int LockFolder(int folder) {
   return 0;
 }
 
-// The six characters that prove a temporary file is this tool's: a digest of
-// the file's own device and inode numbers, which no other program's file of
-// the same name shares but by a one-in-two-billion chance.
-std::string TemporaryTag(const struct stat& info) {
-  uint64_t mix = static_cast<uint64_t>(info.st_dev) * 0x9E3779B97F4A7C15u ^
-                 static_cast<uint64_t>(info.st_ino) ^ 0x68766E2E746D70u;  // "hvn.tmp"
-  mix ^= mix >> 31;
-  mix *= 0xBF58476D1CE4E5B9u;
-  mix ^= mix >> 29;
-  constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  std::string tag;
-  for (size_t i = 0; i < kTempSuffixLength; ++i, mix /= 36) tag.push_back(kDigits[mix % 36]);
-  return tag;
-}
-
-// Removes the temporary files that runs of this tool left when they were
-// killed. A file is taken for one only with proof: it is the caller's own
-// regular file, no live run holds it (a run keeps its temporary file flocked
-// until it is renamed or removed), and its name carries the tag of its own
-// inode, or, made where a file cannot be made without a name, it is a random
-// name's file still empty (killed before it got its tagged name, which comes
-// before any byte). Anything else of that look stays.
-void RemoveDeadTemporaries(int folder) {
-  const int fd = OpenAt(folder, ".", O_RDONLY | O_DIRECTORY);
-  if (fd < 0) return;
-  DIR* listing = ::fdopendir(fd);
-  if (listing == nullptr) {
-    ::close(fd);
-    return;
-  }
-  while (const dirent* entry = ::readdir(listing)) {
-    const std::string_view name(entry->d_name);
-    const bool tagged = name.starts_with(kTempPrefix);
-    if (!(tagged || name.starts_with(kRandomTempPrefix)) ||
-        name.size() != kTempPrefix.size() + kTempSuffixLength)
-      continue;
-    FileDescriptor temp(OpenAt(folder, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK));
-    struct stat info {};
-    if (temp.Get() < 0 || ::fstat(temp.Get(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        info.st_uid != ::geteuid() ||
-        (tagged ? name.substr(kTempPrefix.size()) != TemporaryTag(info) : info.st_size != 0) ||
-        ::flock(temp.Get(), LOCK_EX | LOCK_NB) != 0)
-      continue;
-    ::unlinkat(folder, entry->d_name, 0);
-  }
-  ::closedir(listing);
-}
 
 // Whether only the caller (or root) can write into a folder, as ssh's
 // StrictModes asks of the folders that hold its keys. Ancestors may be
@@ -257,60 +164,6 @@ int WriteAll(int fd, const std::string& text) {
     done += static_cast<size_t>(put);
   }
   return 0;
-}
-
-// Gives an open, still nameless or randomly named temporary file its tagged
-// name in the folder.
-int NameTemporary(int folder, int fd, bool anonymous, const std::string& oldName,
-                  std::string& name) {
-  struct stat info {};
-  if (::fstat(fd, &info) != 0) return errno;
-  name = std::string(kTempPrefix) + TemporaryTag(info);
-  if (!anonymous)
-    return ::renameat(folder, oldName.c_str(), folder, name.c_str()) == 0 ? 0 : errno;
-  // Linking a nameless file by its descriptor needs CAP_DAC_READ_SEARCH;
-  // anyone may link it through /proc.
-  if (::linkat(fd, "", folder, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
-  const std::string self = "/proc/self/fd/" + std::to_string(fd);
-  return ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0 ? 0 : errno;
-}
-
-// Creates a temporary file in the folder that no other process uses, flocked
-// for as long as it is open, under the name its inode proves (see
-// RemoveDeadTemporaries). It is made without a name where the file system
-// allows, so that a run killed before it is named leaves nothing behind.
-int CreateTemporary(int folder, std::string& name, FileDescriptor& file) {
-  int fd = OpenAt(folder, ".", O_WRONLY | O_TMPFILE, 0600);
-  if (fd >= 0) {
-    file.Reset(fd);
-    if (::flock(fd, LOCK_EX) == 0 && NameTemporary(folder, fd, true, "", name) == 0) return 0;
-    file.Reset(-1);
-  }
-  static std::atomic<unsigned> counter{0};
-  constexpr char kDigits[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    uint64_t seed = static_cast<uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count());
-    seed ^= (static_cast<uint64_t>(::getpid()) << 32) ^
-            (counter.fetch_add(1) * 0x9E3779B97F4A7C15u);
-    std::string randomName(kRandomTempPrefix);
-    for (size_t i = 0; i < kTempSuffixLength; ++i, seed /= 36)
-      randomName.push_back(kDigits[seed % 36]);
-    fd = OpenAt(folder, randomName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return errno;
-    }
-    file.Reset(fd);
-    int error = ::flock(fd, LOCK_EX) == 0 ? 0 : errno;
-    if (error == 0) error = NameTemporary(folder, fd, false, randomName, name);
-    if (error != 0) {
-      ::unlinkat(folder, randomName.c_str(), 0);
-      file.Reset(-1);
-    }
-    return error;
-  }
-  return EEXIST;
 }
 
 // Writes text to a temporary file in the folder and renames it over the name.

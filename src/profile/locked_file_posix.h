@@ -4,11 +4,8 @@
 // left beside it. The new text goes to a short-named temporary file in the same
 // folder (every write, fsync and close checked) and is renamed over the old
 // one, keeping its mode and owner; on any error the old file stays as it was.
-// A temporary file is named after its own inode (".~hvn" and a six-character
-// digest of it; where no file can be made without a name, made empty as
-// ".~hvr" and six random characters first) and stays flocked while its run
-// lives, so that the next run removes one left by a killed run, and nothing
-// else of that look.
+// The next update in the folder removes a temporary file that a killed run
+// left (temporary_file_posix.h says how one is told from anyone else's).
 // Every path is treated as hostile:
 // - only a missing name or a regular file is written or read; a device, FIFO,
 //   socket or folder is refused without being waited on;
