@@ -4,6 +4,7 @@
 // test can put a real peer (an ISP's pppd) behind the simulated modem.
 #pragma once
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
