@@ -3,8 +3,6 @@
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 
-banner=$'\nHalvorn utility version '"$HALVORN_VERSION"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
-
 expect_run "no arguments" 255 "$banner" "$HALVORN"
 expect_run "query without operands" 255 "$banner" "$HALVORN" query COM1
 expect_run "unknown word" 0 "" "$HALVORN" QUERY a b c

@@ -54,6 +54,24 @@ hang_up() {
   strace -f -qq -e trace=none -o /dev/null gio launch "$copy"
 }
 
+# wait_until SECONDS COMMAND...: true once COMMAND is, false when time runs out.
+# The pause is a read that times out on a FIFO nobody writes to: it starts no
+# process (each costs tens of milliseconds in the link lane's guest).
+wait_until() {
+  local tries=$(($1 * 10)) fifo
+  shift
+  if [ -z "${pause_fd:-}" ]; then
+    fifo=$(mktemp -u) && mkfifo "$fifo" && exec {pause_fd}<>"$fifo" && rm "$fifo"
+  fi
+  until "$@"; do
+    [ $((tries -= 1)) -gt 0 ] || return 1
+    read -r -t 0.1 -u "$pause_fd" || true
+  done
+}
+
+# What the program prints without a command, of the version under test.
+banner=$'\nHalvorn utility version '"${HALVORN_VERSION:-}"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
+
 finish() {
   [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
 }

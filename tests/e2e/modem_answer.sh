@@ -16,15 +16,6 @@ chat_with() {
     { cat chat.log; return 1; }
 }
 logged() { grep -q "$1" "$SIMULATOR_LOG"; }
-# within SECONDS COMMAND...: true once COMMAND is, false when time runs out.
-within() {
-  local tries=$(($1 * 20))
-  shift
-  until "$@"; do
-    [ $((tries -= 1)) -gt 0 ] || return 1
-    sleep 0.05
-  done
-}
 
 # A guard time of 0.5 s; chat's \d waits a second before +++.
 simulator_start --answer sh -c 'echo ready; exec stdbuf -o0 tr a-z A-Z'
@@ -42,7 +33,7 @@ check "the hang-up is the program's" logged '^hangup .* why=program-ended'
 
 simulator_start --answer sh -c 'echo $$ >"$0"; exec cat' "$PWD/far.pid"
 check "a call up when the port closes" chat_with '"" ATD7' 'CONNECT ""'
-check "the last close hangs up" within 5 logged '^hangup .* why=port-closed'
-check "and the program ends" eval 'test -s far.pid && within 5 eval "! kill -0 $(cat far.pid) 2>/dev/null"'
+check "the last close hangs up" wait_until 5 logged '^hangup .* why=port-closed'
+check "and the program ends" eval 'test -s far.pid && wait_until 5 eval "! kill -0 $(cat far.pid) 2>/dev/null"'
 simulator_stop
 finish
