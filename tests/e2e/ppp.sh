@@ -105,16 +105,19 @@ simulator_stop
 check "pon Office: the modem on /dev/ttyUSB0 is dialled" grep -q 'speed=57600 .*rx="ATDT5551234\\r"' "$SIMULATOR_LOG"
 check "pon Office: pppd reports the serial connection" grep -q "Serial connection established" <<<"$run_output"
 
-# pppd (with `lock`, which Debian's /etc/ppp/options sets) finds the port
-# locked while a query runs on it, whichever name the port is reached by.
+# pppd (with `lock`, which Debian's /etc/ppp/options sets, and Office's peer
+# file on /dev/ttyUSB0 keeps) finds the port locked while a query runs on it,
+# whichever name the port is reached by.
 mkdir -p /dev/serial/by-id
 for port in pty /dev/ttyUSB0 /dev/serial/by-id/usb-Modem-if00; do
   simulator_start --speeds 1200 --on '*' silent
   [ "$port" = pty ] && port=$SIMULATOR_PTY || ln -sf "$SIMULATOR_PTY" "$port"
   "$HALVORN" query "$port" ATI0 "$PWD/locked.ini" >/dev/null & query=$!
   for _ in $(seq 250); do [ -n "$(ls -A /run/lock)" ] && break; sleep 0.02; done
-  capture_run timeout 20 /usr/sbin/pppd "$port" noauth nodetach logfd 1 connect /bin/true
-  check "pppd on $port during a query: exit 6, the port is locked by the query" \
+  pppd=("$port")
+  [ "$port" != /dev/ttyUSB0 ] || pppd=(call Office)
+  capture_run timeout 20 /usr/sbin/pppd "${pppd[@]}" noauth nodetach logfd 1 connect /bin/true
+  check "pppd ${pppd[*]} during a query: exit 6, the port is locked by the query" \
     grep -qx "6 Device .* is locked by pid $query" <<<"$run_status $run_output"
   kill -TERM $query 2>/dev/null || true
   wait $query || true
