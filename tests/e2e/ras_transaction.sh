@@ -188,15 +188,11 @@ for call in renameat linkat unlinkat unlink write; do
     kills=$((kills + 1))
     listed=0
     "$HALVORN" rasreset Office || listed=$?
-    retry=0
+    retry=0 want=0
     ras /dev/ttyUSB0 111 alice shortcut >/dev/null || retry=$?
-    if [ $listed = 0 ]; then
-      # Found whole already: the kill came after the last write that counts.
-      ok=$([ $retry = 255 ] && whole && echo yes || echo no)
-    else
-      ok=$([ $retry = 0 ] && whole && echo yes || echo no)
-    fi
-    [ "$ok" = yes ] || { echo "FAIL killed at $call #$n: rasreset $listed, retry $retry, $why"; failures=$((failures + 1)); }
+    [ $listed != 0 ] || want=255  # found whole already: the kill came after the last write that counts
+    [ $retry = $want ] && whole ||
+      { echo "FAIL killed at $call #$n: rasreset $listed, retry $retry, $why"; failures=$((failures + 1)); }
   done
 done
 check "the kill loop killed runs at their writes ($kills)" test $kills -gt 20
