@@ -40,11 +40,6 @@ RAS_DOUBLE_WINDOWS=7 RAS_DOUBLE_ENTRY_SIZE=6724 expect_run "a newer record than 
   254 $'RasSetEntryProperties failed: Error = 632\n' ras Newer
 unset RAS_DOUBLE_WINDOWS
 
-# With a shortcut, on a fresh machine: everything lands, the link included.
-fresh_machine
-expect_run "first ras with a shortcut" 0 $'\n' ras Office "USR 56K" 5551234 shortcut
-check "first ras with a shortcut: the link on the desktop" test -f "$desktop/Office.lnk"
-
 # Names Windows does not take are refused before anything is written, with or
 # without a phonebook file; names with one letter or digit are taken.
 for name in .Office --- "   " "a|b" "[x]" "a:b" $'a\tb'; do
