@@ -7,9 +7,9 @@
 # the project's one version. (The Windows installers: windows_installer.sh.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/tests/e2e/lib.bash"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/native/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in build/native: run tools/package.sh" >&2; exit 1; }
+HALVORN_VERSION=$version source "$root/tests/e2e/lib.bash"
 packages=$root/build/native/packages
 deb=$packages/halvorn_${version}_amd64.deb
 zip=$packages/halvorn-$version-windows.zip
@@ -19,7 +19,6 @@ trap 'rm -rf "$scratch"' EXIT
 dpkg -x "$deb" "$scratch/root"
 check "the package's control file names version $version" \
   test "$(dpkg-deb --field "$deb" Version)" = "$version"
-banner=$'\nHalvorn utility version '"$version"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
 expect_run "installed program shows the banner" 255 "$banner" "$scratch/root/usr/bin/halvorn"
 page=$scratch/root/usr/share/man/man1/halvorn.1.gz
 check "groff finds nothing to warn about in the page" \
@@ -38,26 +37,19 @@ sed -n 's/^[EWI]: /  lintian &/p' "$scratch/lintian"
 grep -q '^[EWI]: ' "$scratch/lintian" || echo "  lintian: no findings"
 check "lintian runs and reports no error" test "$lintian_status" = 0 -a -z "$(grep '^E: ' "$scratch/lintian")"
 
-# The PE machine field tells the architecture: 0x14c i386, 0x8664 x86-64.
-pe_machine() {
-  python3 -c 'import sys, zipfile, struct
-data = zipfile.ZipFile(sys.argv[1]).read(sys.argv[2])
-print(hex(struct.unpack_from("<H", data, struct.unpack_from("<I", data, 0x3c)[0] + 4)[0]))' "$zip" "$1"
-}
 top=halvorn-$version-windows
-check "zip: the 32-bit program as win32/halvorn.exe" test "$(pe_machine $top/win32/halvorn.exe)" = 0x14c
-check "zip: the 64-bit program as win64/halvorn.exe" test "$(pe_machine $top/win64/halvorn.exe)" = 0x8664
 check "zip: README and licence" python3 -c 'import sys, zipfile
 names = zipfile.ZipFile(sys.argv[1]).namelist()
 sys.exit(not {sys.argv[2] + "/README.md", sys.argv[2] + "/LICENSE"} <= set(names))' "$zip" "$top"
 
-# The version resource and the manifest of each program, as pefile
-# (python3-pefile, for Debian's own Python) reads them: the fixed part's four
-# numbers and the strings; each manifest's id (1, the one Windows reads for an
-# .exe), its execution level and the systems it names as supported.
+# Each program as pefile (python3-pefile, for Debian's own Python) reads it:
+# the machine it is for (0x14c i386, 0x8664 x86-64); each manifest's id (1,
+# the one Windows reads for an .exe), its execution level and the systems it
+# names as supported; the version resource's fixed part and strings.
 resources() {
   /usr/bin/python3 -c 'import sys, zipfile, pefile, xml.etree.ElementTree as xml
 pe = pefile.PE(data=zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))
+print("Machine#", hex(pe.FILE_HEADER.Machine))
 for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
     for name in kind.directory.entries if kind.id == 24 else []:
         data = name.directory.entries[0].data.struct
@@ -77,10 +69,11 @@ for info in pe.FileInfo[0]:
             print(table.LangID.decode() + ":" + key.decode(), value.decode())' "$zip" "$1"
 }
 copyright=$(grep -m1 '^Copyright ' "$root/LICENSE")
-for arch in win32 win64; do
-  resources "$top/$arch/halvorn.exe" >"$scratch/resource" 2>&1 || true
-  check "zip: $arch/halvorn.exe: its manifest runs it as invoker on Vista to 11; it names itself, version $version and its licence" \
+for arch in win32:0x14c win64:0x8664; do
+  resources "$top/${arch%:*}/halvorn.exe" >"$scratch/resource" 2>&1 || true
+  check "zip: ${arch%:*}/halvorn.exe: for ${arch#*:}; its manifest runs it as invoker on Vista to 11; it names itself, version $version and its licence" \
     diff -u - "$scratch/resource" <<EOF
+Machine# ${arch#*:}
 Manifest# 1
 Manifest# requestedExecutionLevel asInvoker false
 Manifest# supportedOS {e2011457-1546-43c5-a5fe-008deee3d3f0}

@@ -10,15 +10,14 @@
 # (x86) as 64-bit Windows puts it; the 32-bit prefix refuses the 64-bit one.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-source "$root/tests/e2e/lib.bash"
-source "$root/tests/wine/lib.bash"
-source "$root/tests/wine/lanes.bash"
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/native/CMakeCache.txt")
 [ -n "$version" ] || { echo "no project version in build/native: run tools/package.sh" >&2; exit 1; }
+HALVORN_VERSION=$version source "$root/tests/e2e/lib.bash"
+source "$root/tests/wine/lib.bash"
+source "$root/tests/wine/lanes.bash"
 IFS=. read -r major minor patch <<<"$version"
 next=$major.$minor.$((patch + 1))
 publisher="Halvorn developers"
-banner=$'\nHalvorn utility version '"$version"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
 
 scratch=$(mktemp -d)
 servers=()
@@ -64,14 +63,7 @@ for boot in "${boots[@]}"; do wait "$boot"; done
 # run_msiexec ARGS...: msiexec without a user interface; prints the status,
 # the low 8 bits of Windows Installer's (1603 fatal error: 67, 1633 platform
 # unsupported: 97, 1638 another version installed: 102).
-run_msiexec() {
-  local status=0
-  wine_run msiexec "$@" /qn >/dev/null 2>&1 || status=$?
-  echo "$status"
-}
-# same_files A B [C D]...: each pair has the same bytes.
-same_files() { while [ $# -gt 0 ]; do cmp -s "$1" "$2" || return 1; shift 2; done; }
-in_empty() { (cd "$scratch/empty" && "$@"); }
+run_msiexec() { wine_run msiexec "$@" /qn >/dev/null 2>&1 && echo 0 || echo $?; }
 windows_name() { local name=${1//\//\\}; echo "Z:$name"; }
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 # reg_value KEY NAME: one value as reg prints it, empty when there is none.
@@ -82,20 +74,16 @@ reg_value() {
 system_path() { reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager\Environment' PATH; }
 # How often FOLDER (with or without its last backslash) is on the system PATH.
 on_path() { system_path | tr ';' '\n' | grep -Fixc -e "$1" -e "$1\\" || true; }
+# reg_tree KEY: the key and all below it as reg prints them.
+reg_tree() { { wine_run reg query "$1" /s 2>/dev/null || true; } | tr -d '\r'; }
+# The Programs and Features entries of the 64-bit and the 32-bit registry view.
+programs='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+programs32='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
 # How many Programs and Features entries are Halvorn's, in both registry views.
-entries() {
-  local key
-  for key in 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall' \
-    'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'; do
-    { wine_run reg query "$key" /s 2>/dev/null || true; } | tr -d '\r'
-  done | grep -c '^ *DisplayName \{4\}REG_SZ \{4\}Halvorn$' || true
-}
+entries() { { reg_tree "$programs" && reg_tree "$programs32"; } | grep -c '^ *DisplayName \{4\}REG_SZ \{4\}Halvorn$' || true; }
 # Whether Windows Installer registered Halvorn for the machine (a package
 # installed for one user is registered under HKCU instead).
-for_machine() {
-  { wine_run reg query 'HKLM\Software\Classes\Installer\Products' /s 2>/dev/null || true; } |
-    tr -d '\r' | grep -q '^ *ProductName \{4\}REG_SZ \{4\}Halvorn$'
-}
+for_machine() { reg_tree 'HKLM\Software\Classes\Installer\Products' | grep -q '^ *ProductName \{4\}REG_SZ \{4\}Halvorn$'; }
 # The prefix as files and registry text, once its server has written it out
 # (ending it at once: it would linger a few seconds); the folder where Windows
 # Installer keeps its copies of installed packages stays, as on Windows, once
@@ -105,35 +93,33 @@ prefix_state() {
   (cd "$WINEPREFIX" && find drive_c ! -path drive_c/windows/Installer | sort &&
     grep -i halvorn ./*.reg || true)
 }
+# found_on_path NAME: cmd, in a folder without the program, finds it on the
+# system PATH and runs it, when this Wine runs programs of $arch.
+found_on_path() {
+  [ "$runs" = no ] || expect_run "$in: $1" 255 "$banner" env -C "$scratch/empty" "$WINELOADER" cmd /c halvorn
+}
 
 # exercise ARCH FOLDER UNINSTALL RUNS: the whole life of ARCH's package in the
 # prefix: FOLDER is where it belongs, UNINSTALL the registry key holding its
 # Programs and Features entry, RUNS yes when this Wine runs its program.
 exercise() {
-  local arch=$1 folder=$2 uninstall=$3 runs=$4
+  local arch=$1 folder=$2 uninstall=$3 runs=$4 in="$WINEARCH prefix, $1 package"
   local msi=$scratch/halvorn-$version-$arch.msi rebuilt=$scratch/rebuilt-$arch.msi
   local newer=$scratch/next-$arch.msi files=$WINEPREFIX/drive_c/${folder#C:\\}
   files=${files//\\//}
   local code next_code before path_before
-  code=$(product_code "$msi")
-  next_code=$(product_code "$newer")
-  before=$(prefix_state)
-  path_before=$(system_path)
-  local in="$WINEARCH prefix, $arch package"
+  code=$(product_code "$msi") next_code=$(product_code "$newer")
+  before=$(prefix_state) path_before=$(system_path)
+  [ "$runs" = yes ] || echo "     $in: program not run, this Wine runs no 32-bit program"
 
   check "$in: installs silently" test "$(run_msiexec /i "$(windows_name "$msi")")" = 0
-  check "$in: program, README and licence in $folder" same_files "$files/halvorn.exe" \
-    "$root/build/$arch/halvorn.exe" "$files/README.md" "$root/README.md" "$files/LICENSE" "$root/LICENSE"
+  check "$in: program, README and licence in $folder" eval 'cmp -s "$files/halvorn.exe" "$root/build/$arch/halvorn.exe" &&
+    cmp -s "$files/README.md" "$root/README.md" && cmp -s "$files/LICENSE" "$root/LICENSE"'
   check "$in: its folder once on the system PATH" test "$(on_path "$folder")" = 1
   check "$in: installed for the machine" for_machine
-  check "$in: Programs and Features shows version $version" \
-    test "$(reg_value "$uninstall\\$code" DisplayVersion)" = "$version"
-  check "$in: and the publisher" test "$(reg_value "$uninstall\\$code" Publisher)" = "$publisher"
-  if [ "$runs" = yes ]; then
-    expect_run "$in: cmd /c halvorn finds it on PATH" 255 "$banner" in_empty wine_run cmd /c halvorn
-  else
-    echo "     $in: program not run, this Wine runs no 32-bit program"
-  fi
+  check "$in: Programs and Features shows version $version and the publisher" \
+    test "$(reg_value "$uninstall\\$code" DisplayVersion)/$(reg_value "$uninstall\\$code" Publisher)" = "$version/$publisher"
+  found_on_path "cmd /c halvorn finds it on PATH"
 
   local status
   for again in "$msi" "$rebuilt"; do
@@ -144,18 +130,15 @@ exercise() {
   done
 
   check "$in: version $next installs over it" test "$(run_msiexec /i "$(windows_name "$newer")")" = 0
-  check "$in: and replaces it: one entry, of version $next" \
+  check "$in: and replaces it: one entry, of version $next, once on PATH" \
     test "$(entries)/$(reg_value "$uninstall\\$code" DisplayVersion)/$(reg_value \
-    "$uninstall\\$next_code" DisplayVersion)" = "1//$next"
-  check "$in: still once on PATH" test "$(on_path "$folder")" = 1
-  if [ "$runs" = yes ]; then
-    expect_run "$in: cmd /c halvorn still finds it" 255 "$banner" in_empty wine_run cmd /c halvorn
-  fi
-  check "$in: version $version over $next is refused" test "$(run_msiexec /i "$(windows_name "$msi")")" = 67
-  check "$in: and leaves $next" test "$(reg_value "$uninstall\\$next_code" DisplayVersion)" = "$next"
+    "$uninstall\\$next_code" DisplayVersion)/$(on_path "$folder")" = "1//$next/1"
+  found_on_path "cmd /c halvorn still finds it"
+  check "$in: version $version over $next is refused, and leaves $next" test \
+    "$(run_msiexec /i "$(windows_name "$msi")")/$(reg_value "$uninstall\\$next_code" DisplayVersion)" = "67/$next"
 
-  check "$in: msiexec /x removes it" test "$(run_msiexec /x "$next_code")" = 0
-  check "$in: no entry, no folder" test "$(entries)" = 0 -a ! -e "$files"
+  check "$in: msiexec /x removes it: no entry, no folder" \
+    test "$(run_msiexec /x "$next_code")/$(entries)" = 0/0 -a ! -e "$files"
   check "$in: the system PATH as it was before" test "$(system_path)" = "$path_before"
   local after
   after=$(prefix_state)
@@ -163,20 +146,18 @@ exercise() {
   [ "$after" = "$before" ] || { diff <(echo "$before") <(echo "$after") | head -20 || true; }
 }
 
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+runs32=no
+[[ " ${wine_lanes[*]} " = *" win32 "* ]] && runs32=yes
 for lane in "${wine_lanes[@]}"; do
   use_lane "$lane"
-  runs32=no
-  [[ " ${wine_lanes[*]} " = *" win32 "* ]] && runs32=yes
   if [ "$lane" = win64 ]; then
-    exercise win64 'C:\Program Files\Halvorn' "$uninstall" yes
-    exercise win32 'C:\Program Files (x86)\Halvorn' \
-      'HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall' "$runs32"
+    exercise win64 'C:\Program Files\Halvorn' "$programs" yes
+    exercise win32 'C:\Program Files (x86)\Halvorn' "$programs32" "$runs32"
   else
-    exercise win32 'C:\Program Files\Halvorn' "$uninstall" yes
-    check "win32 prefix: the 64-bit package is refused (1633)" \
-      test "$(run_msiexec /i "$(windows_name "$scratch/halvorn-$version-win64.msi")")" = 97
-    check "win32 prefix: and leaves no folder" test ! -e "$WINEPREFIX/drive_c/Program Files/Halvorn"
+    exercise win32 'C:\Program Files\Halvorn' "$programs" yes
+    check "win32 prefix: the 64-bit package is refused (1633), leaving no folder" \
+      test "$(run_msiexec /i "$(windows_name "$scratch/halvorn-$version-win64.msi")")" = 97 \
+      -a ! -e "$WINEPREFIX/drive_c/Program Files/Halvorn"
   fi
 done
 finish
