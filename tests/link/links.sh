@@ -4,8 +4,8 @@
 # dials them with `pon`, and each modem simulator hands the answered call to
 # an ISP (isp.sh) that checks the password itself. Then: pings cross both
 # links, the launcher's Hang up and `poff` end one link each, `query` leaves a
-# port with a link up alone, and a wrong password gets no link. (pppd finds a
-# port that `query` holds locked: tests/e2e/ppp.sh.)
+# port with a link up alone, a wrong password gets no link, and pppd finds a
+# port that `query` holds locked.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 export ALLUSERSPROFILE=$TMPDIR/halvorn XDG_DESKTOP_DIR=$TMPDIR/desktop
@@ -128,4 +128,18 @@ as_dialler pon Office
 check "a wrong password: pppd says why" wait_until 15 said "PAP authentication failed"
 check "the ISP refused it" grep -q "PAP peer authentication failed for alice" "$TMPDIR/modem0/stderr"
 check "pppd gives up, and no link came up" eval 'wait_until 10 ended Office && down 192.0.2.1'
+
+# pppd's lock option finds the port lock that query holds for the whole run.
+modem_start 0 --profile E0 --speeds 115200
+"$HALVORN" query /dev/ttyUSB0 "ATI0|ATI3" "$TMPDIR/locked.ini" >/dev/null &
+query_pid=$!
+wait_until 5 holds "$TMPDIR/modem0/log" $'\nopen ' || true
+as_dialler pon Office
+check "pon while query runs: pppd finds the port locked" \
+  wait_until 10 said "Device [^ ]* is locked by pid $query_pid"
+query_status=0
+wait "$query_pid" || query_status=$?
+check "the query goes on undisturbed, and pppd never dialled" eval 'test "$query_status" = 0 &&
+  grep -q "^ATI3=" "$TMPDIR/locked.ini" && ! grep -q ATDT "$TMPDIR/modem0/log"'
+check "pppd has ended" wait_until 5 ended Office
 finish
