@@ -94,9 +94,10 @@ LockState Inspect(const std::string& path) {
 // is still stale.
 void TakeOver(const std::string& path, const std::string& parked) {
   if (rename(path.c_str(), parked.c_str()) != 0) return;  // gone already, or not ours to move
-  // A fresh lock goes back; should yet another have been made there since,
-  // the port is held all the same.
-  if (Inspect(parked) != LockState::kStale && link(parked.c_str(), path.c_str()) != 0) {
+  // A fresh lock goes back. Should the link fail because yet another was
+  // made there since, the port is held all the same.
+  if (Inspect(parked) != LockState::kStale) {
+    [[maybe_unused]] const int relinked = link(parked.c_str(), path.c_str());
   }
   unlink(parked.c_str());
 }
