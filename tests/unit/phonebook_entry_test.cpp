@@ -8,9 +8,7 @@
 
 #include "dialup/entry/phonebook_entry.h"
 #include "fakes/fake_console.h"
-#include "fakes/fake_environment.h"
 #include "fakes/fake_phonebook.h"
-#include "fakes/fake_process_heap.h"
 #include "profile/profile_writer.h"
 
 namespace halvorn {
@@ -136,34 +134,6 @@ TEST_F(CreatePhonebookEntryTest, OverlongOperandsAreRefusedBeforeAnything) {
   EXPECT_EQ(std::u16string(phonebook.record.szLocalPhoneNumber), longest.phoneNumber);
   EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), longest.password);
   EXPECT_EQ(log[log.size() - 2], "CreateShortcut " + std::string(256, '7') + ".lnk " + std::string(256, '7'));
-}
-
-// A phonebook file that does not exist yet (a fresh machine) frees the name
-// the service could not look up; any other refusal stands.
-TEST_F(CreatePhonebookEntryTest, OnlyAMissingPhonebookFileFreesARefusedName) {
-  struct Case {
-    uint32_t validate;
-    bool missing;
-    int32_t result;
-    std::string output;
-  } cases[] = {
-      {621, true, 0, ""},
-      {621, false, -1, "RasValidateEntryName failed: Error = 621\n"},
-      {123, true, -1, "RasValidateEntryName failed: Error = 123\n"},
-  };
-  for (const Case& c : cases) {
-    phonebook.validateStatus = c.validate;
-    phonebook.phonebookMissing = c.missing;
-    EXPECT_EQ(Run(), c.result) << c.output;
-    EXPECT_EQ(console.transcript, c.output);
-    Log expected(kAllCalls.begin(), kAllCalls.begin() + 3);
-    if (c.validate == 621) expected.push_back("IsDefaultPhonebookMissing");
-    if (c.result == 0)
-      expected.insert(expected.end(), kAllCalls.begin() + 3, kAllCalls.end());
-    else
-      expected.push_back("Free");
-    EXPECT_EQ(log, expected) << c.output;
-  }
 }
 
 // The status of a missing entry and an absurd size are checked through the
