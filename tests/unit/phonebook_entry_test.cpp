@@ -68,11 +68,9 @@ class CreatePhonebookEntryTest : public ::testing::Test {
   LoggingWriterAndShortcuts writer{log};
 };
 
-// The record, credentials, speed keys and calls of a good run, the record size
-// a service asks for (larger, or too small as Windows 2000's), a name taken
-// (183), a busy phonebook (624) and a speed-key folder not found are checked
-// through the real binaries: the Windows build against the Remote Access
-// double (tests/wine/ras.sh), the native one in its own phonebook (tests/e2e).
+// A good run's record, credentials, keys and calls, the record size a service
+// asks for, a taken name (183) and a speed-key folder not found: through the
+// real binaries (tests/wine/ras.sh against the Remote Access double, tests/e2e).
 TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
   const std::string notWritten = "Phonebook file not written: Error = ";
   struct Case {

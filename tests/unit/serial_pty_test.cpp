@@ -1,7 +1,6 @@
-// The POSIX serial backend against a pseudo-terminal. Exchanges, speeds, raw
-// mode, XON/XOFF and a missing device are checked through the real binary and
-// the modem simulator (tests/e2e/query_*.sh), and so are the settings a run
-// leaves behind.
+// The POSIX serial backend against a pseudo-terminal. Exchanges, speeds, XOFF,
+// a missing device and the settings a run leaves behind: through the real
+// binary and the modem simulator (tests/e2e/query_*.sh).
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
