@@ -15,11 +15,10 @@
 namespace halvorn {
 namespace {
 
-// Only the whole name with its case is taken; twin names offered first, each
-// shell call made to fail and everything given back are checked through the
-// Windows build against the shell double (tests/wine/shortcut.sh). Here what
-// Wine's run does not reach: no item of that name, and a change of directory
-// that fails.
+// Twin names offered first, each shell call made to fail and everything given
+// back: through the Windows build and the shell double (tests/wine/shortcut.sh).
+// Here what Wine's run does not reach: no item of the name (only the whole
+// name with its case is taken), and a change of directory that fails.
 TEST(CreateConnectionShortcutTest, SavesTheNamedItemOrGivesEverythingBack) {
   const std::string error = "Shortcut creation error!\n\n", folder = testing::FakeShell::FolderListBytes();
   const std::string target = folder.substr(0, folder.size() - 2) + *ConnectionItemList(u"Office");

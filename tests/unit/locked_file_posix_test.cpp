@@ -19,10 +19,7 @@ using halvorn::testing::ScratchFolder;
 using Names = std::vector<std::string>;
 
 int SetTo(const std::string& path, const std::string& text) {
-  return UpdateFileLocked(path, [&](std::string& current) {
-    current = text;
-    return true;
-  });
+  return UpdateFileLocked(path, [&](std::string& current) { current = text; return true; });
 }
 
 // Modes kept, made under a careless umask and nothing left beside a report or

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "dialup/entry/phonebook_entry.h"
@@ -108,8 +107,7 @@ TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
 }
 
 // What is too long is refused before anything is written, so a corrected run
-// can create the entry. What the phonebook cannot store is refused the same
-// way, checked through the real binary (tests/e2e/hostile_files.sh, ppp.sh).
+// can create the entry (what cannot be stored: tests/e2e/hostile_files.sh, ppp.sh).
 TEST_F(CreatePhonebookEntryTest, OverlongOperandsAreRefusedBeforeAnything) {
   struct Case {
     std::u16string Operands::*field;
