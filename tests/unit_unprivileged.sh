@@ -1,34 +1,25 @@
 #!/usr/bin/env bash
-# Runs unit tests that check what file modes refuse, which bind every user but
-# root, as an unprivileged user: under root (as CI runs) through setpriv as
-# nobody, otherwise as the caller. Usage: unit_unprivileged.sh BINARY FILTER.
-# A test that skips or does not run fails here, so that it never drops out of
-# CI unnoticed.
+# Runs unit tests of what file modes refuse, which bind every user but root, as
+# an unprivileged user: under root (as CI runs) as nobody through setpriv,
+# otherwise as the caller. A test that skips or does not run fails here, so
+# that it never drops out of CI unnoticed. Usage: unit_unprivileged.sh BINARY FILTER.
 set -euo pipefail
-binary=$1
-filter=$2
+binary=$1 filter=$2
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/tmp"
 run=()
 if [ "$(id -u)" = 0 ]; then
-  # nobody may not reach the build folder: it gets a copy of the binary and a
-  # TMPDIR of its own for the tests' scratch folders.
-  chmod 0711 "$scratch"
-  install -m 0755 "$binary" "$scratch/unit_tests"
-  mkdir "$scratch/tmp"
-  chown nobody:nogroup "$scratch/tmp"
-  binary=$scratch/unit_tests
+  # nobody may not reach the build folder: a copy of the binary, and a TMPDIR
+  # of its own for the tests' scratch folders.
+  chmod 0711 "$scratch" && chown nobody:nogroup "$scratch/tmp"
+  install -m 0755 "$binary" "$scratch/unit_tests" && binary=$scratch/unit_tests
   run=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
-else
-  mkdir "$scratch/tmp"
 fi
-output=$(TMPDIR=$scratch/tmp "${run[@]}" "$binary" --gtest_filter="$filter" --gtest_brief=0 2>&1) || {
-  echo "$output"
-  exit 1
-}
+status=0
+output=$(TMPDIR=$scratch/tmp "${run[@]}" "$binary" --gtest_filter="$filter" --gtest_brief=0 2>&1) || status=$?
 echo "$output"
-count=$(grep -c '^\[       OK \]' <<<"$output" || true)
-if [ "$count" = 0 ] || grep -q '^\[  SKIPPED \]' <<<"$output"; then
+if [ "$status" != 0 ] || ! grep -q '^\[       OK \]' <<<"$output" || grep -q '^\[  SKIPPED \]' <<<"$output"; then
   echo "unit_unprivileged: $filter did not run to a pass as uid $("${run[@]}" id -u)" >&2
   exit 1
 fi

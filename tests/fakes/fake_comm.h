@@ -27,14 +27,8 @@ class FakeComm final : public CommApi {
   CommHandle CreateManualResetEvent() override {
     return Record("CreateManualResetEvent") ? Hand(m_hNextEvent) : kNullCommHandle;
   }
-  bool GetCommState(CommHandle, Dcb& dcb) override {
-    dcb = driverDcb;
-    return Record("GetCommState");
-  }
-  bool SetCommState(CommHandle, const Dcb& dcb) override {
-    dcbSet = dcb;
-    return Record("SetCommState");
-  }
+  bool GetCommState(CommHandle, Dcb& dcb) override { dcb = driverDcb; return Record("GetCommState"); }
+  bool SetCommState(CommHandle, const Dcb& dcb) override { dcbSet = dcb; return Record("SetCommState"); }
   bool SetupComm(CommHandle, uint32_t, uint32_t) override { return Record("SetupComm"); }
   bool SetCommTimeouts(CommHandle, const CommTimeouts&) override { return Record("SetCommTimeouts"); }
   bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
@@ -72,10 +66,7 @@ class FakeComm final : public CommApi {
   }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
-  void Sleep(uint32_t milliseconds) override {
-    Record("Sleep");
-    now += milliseconds;
-  }
+  void Sleep(uint32_t milliseconds) override { Record("Sleep"), now += milliseconds; }
   uint32_t GetTickCount() override { return now; }
   bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
   uintptr_t GetKernel32Module() override { return 0; }

@@ -1,12 +1,16 @@
-// A phonebook service that records, in a shared log, every call and what it
-// receives (results set per operation); and the records the tool fills in.
+// The services an entry is made with (phonebook, environment, process heap),
+// each recording every call in one shared log, with results set per
+// operation; and the records the tool fills in.
 #pragma once
 
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "dialup/entry/environment.h"
 #include "dialup/entry/phonebook.h"
+#include "dialup/entry/process_heap.h"
 #include "text/utf8.h"
 
 namespace halvorn::testing {
@@ -35,8 +39,7 @@ class FakePhonebook final : public Phonebook {
   explicit FakePhonebook(std::vector<std::string>& log) : m_log(log) {}
 
   uint32_t reportedSize = kRasEntryRecordSize;
-  uint32_t validateStatus = 0, setStatus = 0, credentialsStatus = 0, getStatus = 0;
-  bool phonebookMissing = false;
+  uint32_t setStatus = 0, credentialsStatus = 0, getStatus = 0;
 
   RasEntryRecord record{};  // the first bytes of the block given to SetEntryProperties
   RasCredentialsRecord credentials{};
@@ -50,11 +53,7 @@ class FakePhonebook final : public Phonebook {
   }
   uint32_t ValidateEntryName(const char16_t* name) override {
     Log("ValidateEntryName", name);
-    return validateStatus;
-  }
-  bool IsDefaultPhonebookMissing() override {
-    m_log.push_back("IsDefaultPhonebookMissing");
-    return phonebookMissing;
+    return 0;
   }
   uint32_t SetEntryProperties(const char16_t* name, const void* block, uint32_t size) override {
     Log("SetEntryProperties", name, std::to_string(size).c_str());
@@ -78,6 +77,40 @@ class FakePhonebook final : public Phonebook {
     m_log.push_back(call + (" " + EncodeUtf8(name)) + (size ? std::string(" ") + size : ""));
   }
 
+  std::vector<std::string>& m_log;
+};
+
+// Expansion replaces the buffer by a set text, or fails with error.
+class FakeEnvironment final : public Environment {
+ public:
+  explicit FakeEnvironment(std::vector<std::string>& log) : m_log(log) {}
+  std::u16string expanded = u"C:\\ProgramData\\rasphone.pbk";
+  uint32_t error = 0;
+
+  uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity) override {
+    m_log.push_back("ExpandInPlace " + std::to_string(capacity));
+    if (error == 0) buffer[expanded.copy(buffer, capacity - 1)] = u'\0';
+    return error;
+  }
+
+ private:
+  std::vector<std::string>& m_log;
+};
+
+// A heap that can refuse, and counts the blocks taken and not given back.
+class FakeProcessHeap final : public ProcessHeap {
+ public:
+  explicit FakeProcessHeap(std::vector<std::string>& log) : m_log(log) {}
+  bool fails = false;
+  int liveBlocks = 0;
+
+  void* AllocateZeroed(size_t bytes) override {
+    m_log.push_back("AllocateZeroed " + std::to_string(bytes));
+    return fails ? nullptr : (++liveBlocks, std::calloc(1, bytes));
+  }
+  void Free(void* block) override { m_log.push_back("Free"), --liveBlocks, std::free(block); }
+
+ private:
   std::vector<std::string>& m_log;
 };
 

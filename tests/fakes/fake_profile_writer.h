@@ -12,9 +12,7 @@ namespace halvorn::testing {
 
 class FakeProfileWriter final : public ProfileWriter {
  public:
-  struct Call {
-    std::u16string section, key, value, fileName;
-  };
+  struct Call { std::u16string section, key, value, fileName; };
 
   std::vector<Call> calls;
   std::optional<std::u16string> failOnKey;  // its writes fail with ERROR_ACCESS_DENIED

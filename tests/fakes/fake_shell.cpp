@@ -14,7 +14,7 @@ namespace {
 template <typename Interface>
 class Counted : public Interface, public FakeShell::Object {
  public:
-  Counted(FakeShell& shell, std::string name) : m_shell(shell), m_name(std::move(name)) { ++shell.liveObjects; }
+  explicit Counted(FakeShell& shell) : m_shell(shell) { ++shell.liveObjects; }
   void Release() override {
     if (m_bReleased) ++m_shell.badReleases;
     else --m_shell.liveObjects, m_bReleased = true;
@@ -22,7 +22,6 @@ class Counted : public Interface, public FakeShell::Object {
 
  protected:
   FakeShell& m_shell;
-  std::string m_name;
   bool m_bReleased = false;
 };
 
@@ -34,7 +33,7 @@ T* Keep(FakeShell& shell, Args&&... args) {
 
 struct FakeAllocator final : Counted<ShellAllocator> {
   using Counted::Counted;
-  void* Alloc(uint32_t bytes) override { return m_shell.Fails("Alloc") ? nullptr : m_shell.AllocateList("", bytes); }
+  void* Alloc(uint32_t bytes) override { return m_shell.AllocateList("", bytes); }
   void Free(void* block) override { if (block != nullptr) m_shell.FreeBlock(block); }
 };
 
@@ -50,14 +49,8 @@ struct FakeEnumerator final : Counted<ItemEnumerator> {
 
 struct FakeFolder final : Counted<ShellFolder> {
   using Counted::Counted;
-  ShellFolder* BindToFolder(const ItemIdList* list) override {
-    const std::string folder = FakeShell::FolderListBytes();
-    if (m_shell.Fails("BindToFolder") || m_name != "desktop" || IdListSize(list) != folder.size() ||
-        std::memcmp(list, folder.data(), folder.size()) != 0)
-      return nullptr;
-    return Keep<FakeFolder>(m_shell, "connections");
-  }
-  ItemEnumerator* EnumerateItems() override { return Keep<FakeEnumerator>(m_shell, "enumerator"); }
+  ShellFolder* BindToFolder(const ItemIdList*) override { return Keep<FakeFolder>(m_shell); }
+  ItemEnumerator* EnumerateItems() override { return Keep<FakeEnumerator>(m_shell); }
   bool GetDisplayName(const ItemIdList* item, char16_t (&name)[kShellTextCapacity]) override {
     const auto entryName = m_shell.liveBlocks.count(item) != 0 ? ConnectionItemName(item) : std::nullopt;
     if (entryName) std::memcpy(name, entryName->c_str(), (entryName->size() + 1) * sizeof(char16_t));
@@ -66,10 +59,9 @@ struct FakeFolder final : Counted<ShellFolder> {
 };
 
 struct FakePersistFile final : Counted<PersistFile> {
-  FakePersistFile(FakeShell& shell, const SavedLink& state) : Counted(shell, "persistfile"), m_state(state) {}
+  FakePersistFile(FakeShell& shell, const SavedLink& state) : Counted(shell), m_state(state) {}
   SavedLink m_state;
   bool Save(const char16_t* fileName, bool) override {
-    if (m_shell.Fails("Save")) return false;
     m_state.fileName = fileName;
     m_state.directory = m_shell.currentDirectory;
     m_shell.saved.push_back(m_state);
@@ -81,15 +73,13 @@ struct FakeLink final : Counted<ShellLink> {
   using Counted::Counted;
   SavedLink m_state;
   bool SetIdList(const ItemIdList* target) override {
-    if (m_shell.Fails("SetIdList") || target == nullptr) return false;
+    if (target == nullptr) return false;
     m_state.target.assign(reinterpret_cast<const char*>(target), IdListSize(target));
     return true;
   }
   bool SetHotkey(uint16_t) override { return true; }
   bool SetShowCommand(int32_t) override { return true; }
-  PersistFile* QueryPersistFile() override {
-    return m_shell.Fails("QueryPersistFile") ? nullptr : Keep<FakePersistFile>(m_shell, m_state);
-  }
+  PersistFile* QueryPersistFile() override { return Keep<FakePersistFile>(m_shell, m_state); }
 };
 
 }  // namespace
@@ -112,20 +102,18 @@ ItemIdList* FakeShell::AllocateList(const std::string& bytes, size_t room) {
   return static_cast<ItemIdList*>(std::memcpy(block, bytes.data(), bytes.size()));
 }
 
-ShellAllocator* FakeShell::GetAllocator() { return Keep<FakeAllocator>(*this, "allocator"); }
-ItemIdList* FakeShell::GetConnectionsFolderLocation() {
-  return Fails("GetConnectionsFolderLocation") ? nullptr : AllocateList(FolderListBytes());
-}
+ShellAllocator* FakeShell::GetAllocator() { return Keep<FakeAllocator>(*this); }
+ItemIdList* FakeShell::GetConnectionsFolderLocation() { return AllocateList(FolderListBytes()); }
 bool FakeShell::GetDesktopPath(char16_t (&path)[kShellTextCapacity]) {
   path[desktopPath.copy(path, kShellTextCapacity - 1)] = u'\0';
   return true;
 }
-ShellFolder* FakeShell::GetDesktopFolder() { return Keep<FakeFolder>(*this, "desktop"); }
+ShellFolder* FakeShell::GetDesktopFolder() { return Keep<FakeFolder>(*this); }
 bool FakeShell::ChangeCurrentDirectory(const char16_t* path) {
-  if (Fails("ChangeCurrentDirectory")) return false;
+  if (!changesDirectory) return false;
   currentDirectory = path;
   return true;
 }
-ShellLink* FakeShell::CreateShellLink() { return Keep<FakeLink>(*this, "link"); }
+ShellLink* FakeShell::CreateShellLink() { return Keep<FakeLink>(*this); }
 
 }  // namespace halvorn::testing

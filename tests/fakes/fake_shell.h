@@ -1,6 +1,7 @@
 // A shell that keeps count of the objects it hands out, the list blocks it
 // allocates and the COM brackets, so that a leak or a double release shows.
-// The call named by `fault` fails; the connections folder holds itemNames.
+// Its calls succeed, but a change of directory when changesDirectory is
+// false; the connections folder holds itemNames.
 #pragma once
 
 #include <memory>
@@ -21,7 +22,7 @@ class FakeShell final : public ShellApi {
  public:
   ~FakeShell() override;
 
-  std::string fault;
+  bool changesDirectory = true;
   std::vector<std::u16string> itemNames;
   std::u16string desktopPath = u"/home/alice/Desktop", currentDirectory = u"/start";
 
@@ -34,7 +35,6 @@ class FakeShell final : public ShellApi {
   std::vector<std::unique_ptr<Object>> objects;
 
   static std::string FolderListBytes();  // what GetConnectionsFolderLocation returns
-  bool Fails(const std::string& call) const { return call == fault; }
   void FreeBlock(void* block);
   ItemIdList* AllocateList(const std::string& bytes, size_t room = 0);
 

@@ -17,9 +17,9 @@ namespace {
 
 using testing::FakeComm;
 
-uint32_t Exchange(FakeComm& comm, const std::string& command, char* reply) {
+uint32_t Exchange(FakeComm& comm, const std::string& command, char* reply, uint32_t speed = 9600) {
   return testing::SerialErrorOf(
-      [&] { SendATCommand(comm, command.c_str(), WideString(u"\\\\.\\COM3"), 9600, reply); });
+      [&] { SendATCommand(comm, command.c_str(), WideString(u"\\\\.\\COM3"), speed, reply); });
 }
 
 // A long command goes out whole; the reply is cut at 250 bytes, nothing is
@@ -39,10 +39,9 @@ TEST(SendATCommand, CommandGoesOutWholeAndTheReplyIsCutAt250) {
 }
 
 // A modem still talking after the second: the exchange takes the first
-// second's bytes and drops the rest until the line is quiet, so none of it
-// reaches the next exchange (also the rest of a reply cut at 250 bytes); one
-// that never stops is left after the bound.
-// A reply that has ended costs no wait beyond the second.
+// second's bytes and drops the rest until the line is quiet (also the rest of
+// a reply cut at 250 bytes); one that never stops is left after the bound. A
+// reply that has ended costs no wait beyond the second.
 TEST(SendATCommand, AModemStillTalkingIsDrainedBeforeTheNextExchange) {
   struct Case {
     const char* what;
@@ -59,9 +58,7 @@ TEST(SendATCommand, AModemStillTalkingIsDrainedBeforeTheNextExchange) {
     comm.incoming = c.first;
     for (uint32_t at = 1008; at < c.talksUntilMs; at += 8) comm.arriving.push_back({at, "x"});
     char reply[1024];
-    ASSERT_EQ(testing::SerialErrorOf(
-                  [&] { SendATCommand(comm, "ATI4", WideString(u"\\\\.\\COM3"), 1200, reply); }),
-              0u);
+    ASSERT_EQ(Exchange(comm, "ATI4", reply, 1200), 0u);
     EXPECT_EQ(std::string(reply), c.first.substr(0, 250));
     EXPECT_LE(comm.now, c.doneByMs);
     if (c.talksUntilMs < c.doneByMs) {
@@ -103,15 +100,9 @@ TEST(SerialPort, OpenChangesTheFramingFieldsAndNothingElse) {
     port.Open(u"\\\\.\\COM2", 14400);
 
     Dcb expected = comm.driverDcb;
-    expected.BaudRate = 14400;
-    expected.ByteSize = 8;
-    expected.Parity = kNoParity;
-    expected.StopBits = kOneStopBit;
-    expected.fOutX = expected.fInX = 1;
-    expected.XonChar = 0x11;
-    expected.XoffChar = 0x13;
-    expected.XonLim = expected.XoffLim = 100;
-    expected.fDtrControl = kDtrControlEnable;
+    expected.BaudRate = 14400, expected.ByteSize = 8, expected.Parity = kNoParity, expected.StopBits = kOneStopBit;
+    expected.fOutX = expected.fInX = 1, expected.XonChar = 0x11, expected.XoffChar = 0x13;
+    expected.XonLim = expected.XoffLim = 100, expected.fDtrControl = kDtrControlEnable;
     expected.fOutxCtsFlow = expected.fOutxDsrFlow = expected.fDsrSensitivity = 0;
     EXPECT_EQ(comm.dcbSet, expected);
   }

@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "dialup/entry/environment_posix.h"
 #include "dialup/entry/phonebook_path.h"
@@ -11,12 +12,12 @@
 namespace halvorn {
 namespace {
 
-std::string Expand(const char16_t* text, uint32_t* error = nullptr) {
+// The phonebook's name expanded, and the status.
+std::pair<std::string, uint32_t> ExpandPhonebookName() {
   std::u16string buffer(260, u'\0');
-  std::u16string(text).copy(buffer.data(), 259);
+  std::u16string(kPhonebookFileName).copy(buffer.data(), 259);
   const uint32_t status = PosixEnvironment().ExpandInPlace(buffer.data(), 260);
-  if (error != nullptr) *error = status;
-  return EncodeUtf8(buffer.c_str());
+  return {EncodeUtf8(buffer.c_str()), status};
 }
 
 // A backslash and bytes that are not UTF-8 in ALLUSERSPROFILE, and the speed
@@ -24,13 +25,11 @@ std::string Expand(const char16_t* text, uint32_t* error = nullptr) {
 // (tests/e2e/hostile_files.sh). Each test runs in a process of its own.
 TEST(PosixEnvironmentTest, PhonebookNameExpandsToThePhonebookPath) {
   ::unsetenv("ALLUSERSPROFILE");
-  EXPECT_EQ(Expand(kPhonebookFileName),
-            "/var/lib/halvorn/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk");
+  const std::string path = "/var/lib/halvorn/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk";
+  EXPECT_EQ(ExpandPhonebookName(), std::pair(path, 0u));
   // A folder too long gives no phonebook at all.
   ::setenv("ALLUSERSPROFILE", ("/" + std::string(200, 'x')).c_str(), 1);
-  uint32_t error = 0;
-  Expand(kPhonebookFileName, &error);
-  EXPECT_NE(error, 0u);
+  EXPECT_NE(ExpandPhonebookName().second, 0u);
   EXPECT_EQ(PosixPhonebookPath(), "");
 }
 

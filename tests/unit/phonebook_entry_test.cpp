@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "dialup/entry/phonebook_entry.h"
 #include "fakes/fake_console.h"
-#include "fakes/fake_environment.h"
 #include "fakes/fake_phonebook.h"
-#include "fakes/fake_process_heap.h"
 #include "profile/profile_writer.h"
 
 namespace halvorn {
@@ -70,11 +67,9 @@ class CreatePhonebookEntryTest : public ::testing::Test {
   LoggingWriterAndShortcuts writer{log};
 };
 
-// The record, credentials, speed keys and calls of a good run, the record size
-// a service asks for (larger, or too small as Windows 2000's), a name taken
-// (183), a busy phonebook (624) and a speed-key folder not found are checked
-// through the real binaries: the Windows build against the Remote Access
-// double (tests/wine/ras.sh), the native one in its own phonebook (tests/e2e).
+// A good run's record, credentials, keys and calls, the record size a service
+// asks for, a taken name (183) and a speed-key folder not found: through the
+// real binaries (tests/wine/ras.sh against the Remote Access double, tests/e2e).
 TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
   const std::string notWritten = "Phonebook file not written: Error = ";
   struct Case {
@@ -112,8 +107,7 @@ TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
 }
 
 // What is too long is refused before anything is written, so a corrected run
-// can create the entry. What the phonebook cannot store is refused the same
-// way, checked through the real binary (tests/e2e/hostile_files.sh, ppp.sh).
+// can create the entry (what cannot be stored: tests/e2e/hostile_files.sh, ppp.sh).
 TEST_F(CreatePhonebookEntryTest, OverlongOperandsAreRefusedBeforeAnything) {
   struct Case {
     std::u16string Operands::*field;
@@ -136,34 +130,6 @@ TEST_F(CreatePhonebookEntryTest, OverlongOperandsAreRefusedBeforeAnything) {
   EXPECT_EQ(std::u16string(phonebook.record.szLocalPhoneNumber), longest.phoneNumber);
   EXPECT_EQ(std::u16string(phonebook.credentials.szPassword), longest.password);
   EXPECT_EQ(log[log.size() - 2], "CreateShortcut " + std::string(256, '7') + ".lnk " + std::string(256, '7'));
-}
-
-// A phonebook file that does not exist yet (a fresh machine) frees the name
-// the service could not look up; any other refusal stands.
-TEST_F(CreatePhonebookEntryTest, OnlyAMissingPhonebookFileFreesARefusedName) {
-  struct Case {
-    uint32_t validate;
-    bool missing;
-    int32_t result;
-    std::string output;
-  } cases[] = {
-      {621, true, 0, ""},
-      {621, false, -1, "RasValidateEntryName failed: Error = 621\n"},
-      {123, true, -1, "RasValidateEntryName failed: Error = 123\n"},
-  };
-  for (const Case& c : cases) {
-    phonebook.validateStatus = c.validate;
-    phonebook.phonebookMissing = c.missing;
-    EXPECT_EQ(Run(), c.result) << c.output;
-    EXPECT_EQ(console.transcript, c.output);
-    Log expected(kAllCalls.begin(), kAllCalls.begin() + 3);
-    if (c.validate == 621) expected.push_back("IsDefaultPhonebookMissing");
-    if (c.result == 0)
-      expected.insert(expected.end(), kAllCalls.begin() + 3, kAllCalls.end());
-    else
-      expected.push_back("Free");
-    EXPECT_EQ(log, expected) << c.output;
-  }
 }
 
 // The status of a missing entry and an absurd size are checked through the

@@ -39,10 +39,9 @@ TEST(EntryName, RulesOfTheService) {
   EXPECT_FALSE(IsWellFormedEntryName(nullptr));
 }
 
-// Entries, credentials, their modes, names that differ in case only and the
-// rest of the phonebook kept are checked through the real binary (tests/e2e/
-// ras.sh, hostile_files.sh). A line end in a value would break the file's
-// layout; what cannot be kept on one line is refused before anything is written.
+// Entries, credentials, their modes, names in other case and the rest of the
+// phonebook kept: through the real binary (tests/e2e/ras.sh, hostile_files.sh).
+// What cannot be kept on one line is refused before anything is written.
 TEST_F(PosixPhonebookTest, TextsComeBackExactlyOrAreRefusedUpFront) {
   ASSERT_EQ(Add(u"Office"), 0u);
   EXPECT_EQ(Add(u"Other", TabledEntry(u"555\r\n[Office]")), kErrorInvalidParameter);
