@@ -96,13 +96,15 @@ int LockFolder(int folder) {
 // sticky, which keeps others from moving what the caller owns in them.
 bool IsPrivateFolder(int folder) {
   const uid_t me = ::geteuid();
-  FileDescriptor current(OpenAt(folder, ".", O_RDONLY | O_DIRECTORY));
+  // O_PATH: a folder above that lets the caller through but not read it
+  // (a home folder of mode 0711) is looked at all the same.
+  FileDescriptor current(OpenAt(folder, ".", O_PATH | O_DIRECTORY));
   for (bool first = true;; first = false) {
     struct stat info {};
     if (current.Get() < 0 || ::fstat(current.Get(), &info) != 0) return false;
     if (info.st_uid != me && info.st_uid != 0) return false;
     if ((info.st_mode & (S_IWGRP | S_IWOTH)) && (first || !(info.st_mode & S_ISVTX))) return false;
-    FileDescriptor parent(OpenAt(current.Get(), "..", O_RDONLY | O_DIRECTORY));
+    FileDescriptor parent(OpenAt(current.Get(), "..", O_PATH | O_DIRECTORY));
     struct stat above {};
     if (parent.Get() < 0 || ::fstat(parent.Get(), &above) != 0) return false;
     if (above.st_dev == info.st_dev && above.st_ino == info.st_ino) return true;  // the root
