@@ -14,7 +14,7 @@ version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$root/build/native/CMake
 [ -n "$version" ] || { echo "no project version in build/native: run tools/package.sh" >&2; exit 1; }
 HALVORN_VERSION=$version source "$root/tests/e2e/lib.bash"
 source "$root/tests/wine/lib.bash"
-source "$root/tests/wine/lanes.bash"
+source "$root/tools/wine_lanes.bash"
 IFS=. read -r major minor patch <<<"$version"
 next=$major.$minor.$((patch + 1))
 publisher="Halvorn developers"
