@@ -29,7 +29,7 @@ lane() {
 trap 'status=$?; [ $status -eq 0 ] || echo "== lane $current_lane FAILED (status $status)"' EXIT
 
 # find_wine_lanes: the Windows builds Wine can run here, in wine_lanes.
-source tests/wine/lanes.bash
+source tools/wine_lanes.bash
 
 build() {
   bash tools/build-windows.sh
