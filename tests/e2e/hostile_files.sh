@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The native binary against hostile and careless paths (no regular file, a
-# planted link, read-only, world-writable, locked, umask 000, UTF-16) and
-# unstorable operands: nothing replaced, no hang, no litter, no leaked secret.
+# planted link, read-only, world-writable, umask 000, UTF-16): nothing
+# replaced, no hang, no litter, no leaked secret.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -25,12 +25,10 @@ reports=(fifo.ini folder.ini readonly.ini null.ini shared/report.ini)
 for report in "${reports[@]}"; do
   before=$(stat -c '%F %i %s' "$report")
   capture_run query "$report"
-  check "report $report refused with 3" test "$run_status" = 3
-  check "report $report: the failure is shown" grep -q $'\nReport write failed: AT\n' <<<"$run_output"
-  check "report $report left as it was" test "$(stat -c '%F %i %s' "$report")" = "$before"
+  check "report $report: refused with 3, said so, left as it was" test \
+    "$run_status $(stat -c '%F %i %s' "$report") ${run_output/*$'\nReport write failed: AT\n'*/shown}" = "3 $before shown"
 done
-check "read-only report keeps its text" test "$(cat readonly.ini)" = old
-check "planted link's target untouched" test "$(cat target.ini)" = "root only"
+check "read-only report and planted link's target keep their text" test "$(cat readonly.ini target.ini)" = "oldroot only"
 
 umask 000
 capture_run query fresh.ini
@@ -51,26 +49,15 @@ pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
 mkdir -p "$pbk_folder"
 ras() { timeout 60 "$HALVORN" ras "$1" m 555 "${2:-alice}" "${3:-pw}" 57600 "${@:4}"; }
 
-expect_run "password with control characters refused first" 252 $'Argument not storable: password\n' \
-  ras Office alice $'pw\n[x]'
-check "nothing written for it" test -z "$(ls -A "$pbk_folder")"
 umask 000
 export XDG_DESKTOP_DIR=$root/desktop
 mkdir "$XDG_DESKTOP_DIR"
-expect_run "the retry with a spaced password" 0 $'\n' ras Office alice '  spaced pw  ' shortcut
+expect_run "a spaced password, with a launcher, under umask 000" 0 $'\n' ras Office alice '  spaced pw  ' shortcut
 umask 022
 check "password stored exactly" grep -qx 'Password="  spaced pw  "' <(tr -d '\r' <"$cred")
 check "modes under umask 000: pbk 644, credentials 600, launcher 755" \
   test "$(stat -c %a "$pbk" "$cred" "$XDG_DESKTOP_DIR/Office.desktop" | tr '\n' ' ')" = "644 600 755 "
 check "nothing beside the phonebook" test "$(ls -A "$pbk_folder" | tr '\n' ' ')" = "rasphone.credentials rasphone.pbk "
-
-# Anyone may open the phonebook's folder and flock it: `ras` does not wait
-# for that, since its runs take turns on a lock file only they can open.
-exec 9<"$pbk_folder"
-flock -s 9
-expect_run "a lock on the phonebook's folder holds nothing up" 0 "" ras Locked
-expect_run "rasreset reads without waiting" 0 "" timeout 5 "$HALVORN" rasreset Office
-exec 9<&-
 
 # Secrets only where no one else can write or plant a file; refused before
 # anything is written, so the same command works once the folder is private.

@@ -62,6 +62,7 @@ before=$(state)
 quotes() { printf "%0${1}d" 0 | tr 0 "'"; }
 not_storable() { expect_run "$1" 252 "Argument not storable: $2"$'\n' "$HALVORN" ras "${@:3}"; }
 not_storable "a secret starting with @" password At m 1 u @file 9600
+not_storable "a password with control characters" password Ctl m 1 u $'pw\n[x]' 9600
 not_storable "a name that is not UTF-8" connection $'N\xe9t' m 1 u p 9600
 not_storable "a password that is not UTF-8" password Net m 1 u $'p\xffw' 9600
 not_storable "a speed that is not UTF-8" baudrate Net m 1 u p $'96\xff'
