@@ -46,7 +46,6 @@ simulator_stop
 export ALLUSERSPROFILE=$root/all
 pbk_folder="$ALLUSERSPROFILE/Application Data/Microsoft/Network/Connections/Pbk"
 pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
-mkdir -p "$pbk_folder"
 ras() { timeout 60 "$HALVORN" ras "$1" m 555 "${2:-alice}" "${3:-pw}" 57600 "${@:4}"; }
 
 umask 000
@@ -55,8 +54,8 @@ mkdir "$XDG_DESKTOP_DIR"
 expect_run "a spaced password, with a launcher, under umask 000" 0 $'\n' ras Office alice '  spaced pw  ' shortcut
 umask 022
 check "password stored exactly" grep -qx 'Password="  spaced pw  "' <(tr -d '\r' <"$cred")
-check "modes under umask 000: pbk 644, credentials 600, launcher 755" \
-  test "$(stat -c %a "$pbk" "$cred" "$XDG_DESKTOP_DIR/Office.desktop" | tr '\n' ' ')" = "644 600 755 "
+check "modes under umask 000: pbk 644, credentials 600, launcher and folder 755" \
+  test "$(stat -c %a "$pbk" "$cred" "$XDG_DESKTOP_DIR/Office.desktop" "$pbk_folder" | tr '\n' ' ')" = "644 600 755 755 "
 check "nothing beside the phonebook" test "$(ls -A "$pbk_folder" | tr '\n' ' ')" = "rasphone.credentials rasphone.pbk "
 
 # Secrets only where no one else can write or plant a file; refused before
