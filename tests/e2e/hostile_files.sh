@@ -44,7 +44,8 @@ simulator_stop
 
 # --- ras: the phonebook and the credential store
 export ALLUSERSPROFILE=$root/all
-pbk_folder="$ALLUSERSPROFILE/Application Data/Microsoft/Network/Connections/Pbk"
+pbk_in() { echo "$1/Application Data/Microsoft/Network/Connections/Pbk"; }
+pbk_folder=$(pbk_in "$ALLUSERSPROFILE")
 pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
 ras() { timeout 60 "$HALVORN" ras "$1" m 555 "${2:-alice}" "${3:-pw}" 57600 "${@:4}"; }
 
@@ -76,8 +77,7 @@ mv "$root/cred.saved" "$cred"
 
 # A phonebook that is a FIFO is refused at once: 621.
 fifo_all=$root/fifo
-mkdir -p "$fifo_all/Application Data/Microsoft/Network/Connections/Pbk"
-mkfifo "$fifo_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+mkdir -p "$(pbk_in "$fifo_all")" && mkfifo "$(pbk_in "$fifo_all")/rasphone.pbk"
 expect_run "FIFO phonebook: ras" 255 $'RasValidateEntryName failed: Error = 621\n' \
   env ALLUSERSPROFILE="$fifo_all" timeout 20 "$HALVORN" ras Fifo m 1 - - 9600
 expect_run "FIFO phonebook: rasreset" 109 "" env ALLUSERSPROFILE="$fifo_all" timeout 20 "$HALVORN" rasreset Fifo
@@ -85,17 +85,15 @@ expect_run "FIFO phonebook: rasreset" 109 "" env ALLUSERSPROFILE="$fifo_all" tim
 # One phonebook path: a backslash in ALLUSERSPROFILE is part of the folder name.
 slash_all="$root/a\\b"
 expect_run "ALLUSERSPROFILE with a backslash" 0 "" env ALLUSERSPROFILE="$slash_all" "$HALVORN" ras Slash m 1 - - 9600
-check "entry and speed keys in one file" grep -q ConnectBps \
-  "$slash_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+check "entry and speed keys in one file" grep -q ConnectBps "$(pbk_in "$slash_all")/rasphone.pbk"
 check "no second phonebook" test ! -e "$root/a/b"
 expect_run "ALLUSERSPROFILE not UTF-8" 255 $'RasValidateEntryName failed: Error = 621\n' \
   env ALLUSERSPROFILE="$root/"$'\xff' "$HALVORN" ras NotUtf8 m 1 - - 9600
 check "nothing created for it" test -z "$(find "$root" -maxdepth 1 -name $'*\xff*')"
 
 # A phonebook saved as UTF-16LE stays UTF-16LE.
-utf16_all=$root/utf16
-utf16_pbk="$utf16_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
-mkdir -p "$(dirname "$utf16_pbk")"
+utf16_all=$root/utf16 utf16_pbk=$(pbk_in "$root/utf16")/rasphone.pbk
+mkdir -p "$(pbk_in "$utf16_all")"
 printf '\xff\xfe' >"$utf16_pbk"
 printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
 expect_run "ras into a UTF-16 phonebook" 0 "" env ALLUSERSPROFILE="$utf16_all" "$HALVORN" ras Utf16 m 1 - - 9600

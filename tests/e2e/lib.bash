@@ -34,8 +34,7 @@ check() {
 # Moves into a fresh, empty folder under a new $TMPDIR that holds every
 # temporary file from here on, removed (after the simulator stops) at exit.
 enter_scratch() {
-  TMPDIR=$(mktemp -d)
-  export TMPDIR
+  export TMPDIR && TMPDIR=$(mktemp -d)
   chmod 755 "$TMPDIR"  # test users reach their homes below it
   trap 'if declare -F simulator_stop >/dev/null; then simulator_stop; fi; rm -rf "$TMPDIR"' EXIT
   cd "$(mktemp -d)"
@@ -70,9 +69,7 @@ wait_until() {
 # What the program prints without a command, of the version under test.
 banner=$'\nHalvorn utility version '"${HALVORN_VERSION:-}"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
 
-finish() {
-  [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
-}
+finish() { [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }; }
 
 # The real folder of UUCP locks: /var/lock, on Debian a link to /run/lock.
 lock_folder() { readlink -f /var/lock; }

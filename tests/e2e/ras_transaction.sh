@@ -29,9 +29,8 @@ reset() {
   find "$XDG_DESKTOP_DIR" /etc/ppp /etc/chatscripts -mindepth 1 -delete
   cp -a "$pristine/ppp/." /etc/ppp/ && cp -a "$pristine/chatscripts/." /etc/chatscripts/
 }
-# One whole connection: alice's, on ttyUSB0, that pppd reads as written (with
-# its launcher, unless the argument is "without launcher", then none); on
-# failure $why says what is missing.
+# One whole connection: alice's, that pppd reads, with its launcher (none
+# with "without launcher"); on failure $why says what is missing.
 whole() {
   why=rasreset; [ "$(timeout 5 "$HALVORN" rasreset Office; echo $?)" = 0 ] || return 1
   why=phonebook; [ "$(tr -d '\r' <"$pbk" | grep -c -e '^PreferredBps=57600$' -e '^ConnectBps=57600$' -e '^PhoneNumber=111$' -e Unfinished)" = 3 ] || return 1
