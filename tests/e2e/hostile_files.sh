@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The native binary against hostile and careless paths (no regular file, a
-# planted link, read-only, world-writable, locked, umask 000, UTF-16) and
-# unstorable operands: nothing replaced, no hang, no litter, no leaked secret.
+# planted link, read-only, world-writable, umask 000, UTF-16): nothing
+# replaced, no hang, no litter, no leaked secret.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -25,12 +25,10 @@ reports=(fifo.ini folder.ini readonly.ini null.ini shared/report.ini)
 for report in "${reports[@]}"; do
   before=$(stat -c '%F %i %s' "$report")
   capture_run query "$report"
-  check "report $report refused with 3" test "$run_status" = 3
-  check "report $report: the failure is shown" grep -q $'\nReport write failed: AT\n' <<<"$run_output"
-  check "report $report left as it was" test "$(stat -c '%F %i %s' "$report")" = "$before"
+  check "report $report: refused with 3, said so, left as it was" test \
+    "$run_status $(stat -c '%F %i %s' "$report") ${run_output/*$'\nReport write failed: AT\n'*/shown}" = "3 $before shown"
 done
-check "read-only report keeps its text" test "$(cat readonly.ini)" = old
-check "planted link's target untouched" test "$(cat target.ini)" = "root only"
+check "read-only report and planted link's target keep their text" test "$(cat readonly.ini target.ini)" = "oldroot only"
 
 umask 000
 capture_run query fresh.ini
@@ -46,31 +44,20 @@ simulator_stop
 
 # --- ras: the phonebook and the credential store
 export ALLUSERSPROFILE=$root/all
-pbk_folder="$ALLUSERSPROFILE/Application Data/Microsoft/Network/Connections/Pbk"
+pbk_in() { echo "$1/Application Data/Microsoft/Network/Connections/Pbk"; }
+pbk_folder=$(pbk_in "$ALLUSERSPROFILE")
 pbk="$pbk_folder/rasphone.pbk" cred="$pbk_folder/rasphone.credentials"
-mkdir -p "$pbk_folder"
 ras() { timeout 60 "$HALVORN" ras "$1" m 555 "${2:-alice}" "${3:-pw}" 57600 "${@:4}"; }
 
-expect_run "password with control characters refused first" 252 $'Argument not storable: password\n' \
-  ras Office alice $'pw\n[x]'
-check "nothing written for it" test -z "$(ls -A "$pbk_folder")"
 umask 000
 export XDG_DESKTOP_DIR=$root/desktop
 mkdir "$XDG_DESKTOP_DIR"
-expect_run "the retry with a spaced password" 0 $'\n' ras Office alice '  spaced pw  ' shortcut
+expect_run "a spaced password, with a launcher, under umask 000" 0 $'\n' ras Office alice '  spaced pw  ' shortcut
 umask 022
 check "password stored exactly" grep -qx 'Password="  spaced pw  "' <(tr -d '\r' <"$cred")
-check "modes under umask 000: pbk 644, credentials 600, launcher 755" \
-  test "$(stat -c %a "$pbk" "$cred" "$XDG_DESKTOP_DIR/Office.desktop" | tr '\n' ' ')" = "644 600 755 "
+check "modes under umask 000: pbk 644, credentials 600, launcher and folder 755" \
+  test "$(stat -c %a "$pbk" "$cred" "$XDG_DESKTOP_DIR/Office.desktop" "$pbk_folder" | tr '\n' ' ')" = "644 600 755 755 "
 check "nothing beside the phonebook" test "$(ls -A "$pbk_folder" | tr '\n' ' ')" = "rasphone.credentials rasphone.pbk "
-
-# Anyone may open the phonebook's folder and flock it: `ras` does not wait
-# for that, since its runs take turns on a lock file only they can open.
-exec 9<"$pbk_folder"
-flock -s 9
-expect_run "a lock on the phonebook's folder holds nothing up" 0 "" ras Locked
-expect_run "rasreset reads without waiting" 0 "" timeout 5 "$HALVORN" rasreset Office
-exec 9<&-
 
 # Secrets only where no one else can write or plant a file; refused before
 # anything is written, so the same command works once the folder is private.
@@ -90,8 +77,7 @@ mv "$root/cred.saved" "$cred"
 
 # A phonebook that is a FIFO is refused at once: 621.
 fifo_all=$root/fifo
-mkdir -p "$fifo_all/Application Data/Microsoft/Network/Connections/Pbk"
-mkfifo "$fifo_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+mkdir -p "$(pbk_in "$fifo_all")" && mkfifo "$(pbk_in "$fifo_all")/rasphone.pbk"
 expect_run "FIFO phonebook: ras" 255 $'RasValidateEntryName failed: Error = 621\n' \
   env ALLUSERSPROFILE="$fifo_all" timeout 20 "$HALVORN" ras Fifo m 1 - - 9600
 expect_run "FIFO phonebook: rasreset" 109 "" env ALLUSERSPROFILE="$fifo_all" timeout 20 "$HALVORN" rasreset Fifo
@@ -99,17 +85,15 @@ expect_run "FIFO phonebook: rasreset" 109 "" env ALLUSERSPROFILE="$fifo_all" tim
 # One phonebook path: a backslash in ALLUSERSPROFILE is part of the folder name.
 slash_all="$root/a\\b"
 expect_run "ALLUSERSPROFILE with a backslash" 0 "" env ALLUSERSPROFILE="$slash_all" "$HALVORN" ras Slash m 1 - - 9600
-check "entry and speed keys in one file" grep -q ConnectBps \
-  "$slash_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
+check "entry and speed keys in one file" grep -q ConnectBps "$(pbk_in "$slash_all")/rasphone.pbk"
 check "no second phonebook" test ! -e "$root/a/b"
 expect_run "ALLUSERSPROFILE not UTF-8" 255 $'RasValidateEntryName failed: Error = 621\n' \
   env ALLUSERSPROFILE="$root/"$'\xff' "$HALVORN" ras NotUtf8 m 1 - - 9600
 check "nothing created for it" test -z "$(find "$root" -maxdepth 1 -name $'*\xff*')"
 
 # A phonebook saved as UTF-16LE stays UTF-16LE.
-utf16_all=$root/utf16
-utf16_pbk="$utf16_all/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk"
-mkdir -p "$(dirname "$utf16_pbk")"
+utf16_all=$root/utf16 utf16_pbk=$(pbk_in "$root/utf16")/rasphone.pbk
+mkdir -p "$(pbk_in "$utf16_all")"
 printf '\xff\xfe' >"$utf16_pbk"
 printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
 expect_run "ras into a UTF-16 phonebook" 0 "" env ALLUSERSPROFILE="$utf16_all" "$HALVORN" ras Utf16 m 1 - - 9600

@@ -1,5 +1,6 @@
 # Helpers shared by the end-to-end scripts.
 failures=0
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 
 # expect_run NAME STATUS OUTPUT COMMAND...: runs COMMAND and compares its exact
 # standard output (bytes, including trailing line feeds) and exit status.
@@ -7,14 +8,11 @@ expect_run() {
   local name=$1 want_status=$2 want_output=$3
   shift 3
   capture_run "$@"
-  local out=$run_output status=$run_status
-  if [ "$status" != "$want_status" ]; then
-    echo "FAIL $name: status $status, wanted $want_status"
-    failures=$((failures + 1))
-  elif [ "$out" != "$want_output" ]; then
-    echo "FAIL $name: output differs"
-    diff <(printf '%s' "$want_output" | od -c) <(printf '%s' "$out" | od -c) | head -20 || true
-    failures=$((failures + 1))
+  if [ "$run_status" != "$want_status" ]; then
+    fail "$name: status $run_status, wanted $want_status"
+  elif [ "$run_output" != "$want_output" ]; then
+    fail "$name: output differs"
+    diff <(printf '%s' "$want_output" | od -c) <(printf '%s' "$run_output" | od -c) | head -20 || true
   else
     echo "ok   $name"
   fi
@@ -30,14 +28,13 @@ capture_run() {
 check() {
   local name=$1
   shift
-  if "$@"; then echo "ok   $name"; else echo "FAIL $name"; failures=$((failures + 1)); fi
+  if "$@"; then echo "ok   $name"; else fail "$name"; fi
 }
 
 # Moves into a fresh, empty folder under a new $TMPDIR that holds every
 # temporary file from here on, removed (after the simulator stops) at exit.
 enter_scratch() {
-  TMPDIR=$(mktemp -d)
-  export TMPDIR
+  export TMPDIR && TMPDIR=$(mktemp -d)
   chmod 755 "$TMPDIR"  # test users reach their homes below it
   trap 'if declare -F simulator_stop >/dev/null; then simulator_stop; fi; rm -rf "$TMPDIR"' EXIT
   cd "$(mktemp -d)"
@@ -72,44 +69,33 @@ wait_until() {
 # What the program prints without a command, of the version under test.
 banner=$'\nHalvorn utility version '"${HALVORN_VERSION:-}"$'\n\n\tUsage:\thalvorn.exe query COMx "AT|ATI0|ATI1" output.ini\n\n\t\thalvorn.exe ras connection modem phonenumber user password baudrate [shortcut]\n'
 
-finish() {
-  [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }
-}
+finish() { [ "$failures" -eq 0 ] || { echo "$failures failure(s)"; exit 1; }; }
 
 # The real folder of UUCP locks: /var/lock, on Debian a link to /run/lock.
 lock_folder() { readlink -f /var/lock; }
 
-# Runs the calling script again in a private mount namespace whose lock folder
-# is an empty scratch tmpfs, so the UUCP locks that `query` takes never touch
-# the machine's: as root, or in a user namespace of the caller's (unshare -r).
+# Runs the calling script again in a private mount namespace (as root, or in a
+# user namespace of the caller's: unshare -r) whose lock folder is an empty
+# scratch tmpfs, so the UUCP locks that `query` takes never touch the machine's.
 private_lock_folder() {
-  if [ "${HALVORN_PRIVATE_LOCK:-}" != 1 ]; then
-    local as_root=()
+  if [ "${HALVORN_PRIVATE:-}" != 1 ]; then
+    local as_root=() status=0
     [ "$(id -u)" -eq 0 ] || as_root=(-r)
-    local status=0
-    HALVORN_PRIVATE_LOCK=1 unshare -m "${as_root[@]}" --propagation private bash "$0" "$@" || status=$?
+    HALVORN_PRIVATE=1 unshare -m "${as_root[@]}" --propagation private bash "$0" "$@" || status=$?
     exit "$status"
   fi
   mount -t tmpfs -o mode=1777 tmpfs "$(lock_folder)"
 }
 
-# Runs the calling script again, as root, in a private mount namespace whose
-# lock folder is a scratch one (as private_lock_folder's), whose /etc/ppp and /etc/chatscripts are scratch copies, so `ras` writes pppd's files
-# at their real paths and the machine's stay as they are. With "dev", /dev is a
-# copy too, with /dev/ppp (pppd's dry run checks it) and /dev/ttyUSB0.
+# As private_lock_folder, as root, with scratch copies of /etc/ppp and
+# /etc/chatscripts, so `ras` writes pppd's files at their real paths and the
+# machine's stay as they are. With "dev", /dev is a copy too, with /dev/ppp
+# (pppd's dry run checks it) and /dev/ttyUSB0.
 private_ppp_config() {
-  if [ "${HALVORN_PRIVATE_PPP:-}" != 1 ]; then
-    if [ "$(id -u)" -ne 0 ]; then
-      echo "FAIL ${0##*/}: needs root for a private mount namespace (unshare -m)"
-      exit 1
-    fi
-    enter_scratch
-    local status=0
-    HALVORN_PRIVATE_PPP=1 unshare -m --propagation private bash "$0" "$@" || status=$?
-    exit "$status"
-  fi
+  [ "$(id -u)" -eq 0 ] || { echo "FAIL ${0##*/}: needs root for a private mount namespace (unshare -m)"; exit 1; }
+  [ "${HALVORN_PRIVATE:-}" = 1 ] || enter_scratch  # the copies' scratch folder, outside
+  private_lock_folder "$@"
   local dir copy
-  mount -t tmpfs -o mode=1777 tmpfs "$(lock_folder)"
   for dir in /etc/ppp /etc/chatscripts; do
     [ -d "$dir" ] || { echo "FAIL ${0##*/}: $dir is missing: install the ppp package"; exit 1; }
     copy=$(mktemp -d)

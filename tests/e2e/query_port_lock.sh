@@ -1,12 +1,8 @@
 #!/usr/bin/env bash
-# query and the other programs on the port, in a private mount namespace with
-# a scratch lock folder: a live UUCP lock (pppd's naming), also one of a
-# process the caller may not signal, refuses the run (2, nothing printed,
-# written or sent); stale locks are taken over, by the first of two runs that
-# meet one; a run killed as its lock is made leaves nothing; a run holds the
-# lock under every name of the port, and a signal with the port open ends it
-# as the signal does, the port's settings and the locks as found; a port in
-# another's exclusive mode is refused, also to root.
+# query and the other programs on the port (UUCP locks in a scratch lock
+# folder, exclusive mode): live locks refuse a run, stale ones are taken over
+# atomically, and every way out (signals, kills) leaves the port and the locks
+# as found.
 set -euo pipefail
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 source "$SOURCE_DIR/tests/e2e/simulator.bash"
@@ -35,18 +31,16 @@ for caller in other self; do
   printf '%10d\n' "$pid" >"$lock"
   [ $caller = self ] || chown "$owner" "$lock"
   expect_run "live lock ($caller): status 2, nothing printed" 2 "" "${run[@]}" query "$port" "ATI0" "$report"
-  check "live lock ($caller): no report" test ! -e "$report"
-  check "live lock ($caller): the port was not even opened" nothing_sent
-  check "live lock ($caller): left as it was" test "$(cat "$lock")" = "$(printf '%10d' "$pid")"
+  check "live lock ($caller): no report, the port not even opened, the lock as it was" \
+    eval '[ ! -e "$report" ] && nothing_sent && [ "$(cat "$lock")" = "$(printf "%10d" "$pid")" ]'
 done
 kill "$holder"
 wait "$holder" 2>/dev/null || true
 # $holder is gone now: its lock is stale, and so is one that holds no PID.
 printf 'halvorn\n' >"$locks/LCK..$device"
 capture_run "$HALVORN" query "$port" "ATI0" report.ini
-check "stale locks taken over: status 0" test "$run_status" = 0
-check "stale locks taken over: the modem was asked" grep -q '^ATI0=56000  OK' report.ini
-check "no lock left after the run" test -z "$(ls -A "$locks")"
+check "stale locks taken over: status 0, the modem asked, no lock left" \
+  test "$run_status $(grep -c '^ATI0=56000  OK' report.ini) $(ls -A "$locks")" = "0 1 "
 
 # Two runs meet a stale lock. The first is held up (strace) between looking at
 # it and taking it away, while the second takes it over; the first then finds
@@ -80,10 +74,9 @@ rm "$locks/LTMP.$$"
 simulator_stop
 
 # Silent at every speed: the probe runs for 20 s unless ended. Each signal
-# comes while the port is open (its exclusive mode tells); the run ends as
-# the signal does, the port as it was found and every lock gone, but one
-# that another process put in place of the run's (taking it over, thinking
-# the run gone).
+# comes while the port is open (its exclusive mode tells); the run ends as the
+# signal does, the port as found and every lock gone, but one another process
+# put in place of the run's.
 simulator_start --speeds 1200 --on '*' silent
 ln -s "$SIMULATOR_PTY" modem
 stty -F "$SIMULATOR_PTY" 2400 icanon echo
@@ -101,7 +94,7 @@ for signal in INT:130 TERM:143 HUP:129; do
   # Without job control a shell starts background jobs with SIGINT ignored.
   env --default-signal=INT "$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
   run=$!
-  for _ in $(seq 250); do [ "$(exclusive)" = 1 ] && break; sleep 0.02; done
+  wait_until 5 eval '[ "$(exclusive)" = 1 ]' || true
   if [ "$signal" = TERM:143 ]; then
     check "a run holds the lock under every name of the port, with its PID" \
       held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
@@ -110,15 +103,13 @@ for signal in INT:130 TERM:143 HUP:129; do
   kill -"${signal%:*}" "$run"
   status=0
   wait "$run" || status=$?
-  check "SIG${signal%:*} with the port open: status ${signal#*:}" test "$status" = "${signal#*:}"
-  check "SIG${signal%:*}: the port's settings and mode as found" \
-    test "$(stty -g -F "$SIMULATOR_PTY") $(exclusive)" = "$found 0"
   if [ "$signal" = TERM:143 ]; then
     check "SIGTERM: the other process's lock stays, nothing else" \
       test "$(ls -A "$locks"):$(cat "$lock")" = "${lock##*/}:$(printf '%10d' $$)"
     rm -f "$lock"
   fi
-  check "SIG${signal%:*}: no lock left" test -z "$(ls -A "$locks")"
+  check "SIG${signal%:*} with the port open: status ${signal#*:}, the port's settings and mode as found, no lock" \
+    test "$status $(stty -g -F "$SIMULATOR_PTY") $(exclusive) $(ls -A "$locks")" = "${signal#*:} $found 0 "
 done
 simulator_stop
 
@@ -129,7 +120,7 @@ fcntl.ioctl(fd, termios.TIOCEXCL)
 print("held", flush=True)
 time.sleep(60)' "$SIMULATOR_PTY" >exclusive &
 excluder=$!
-for _ in $(seq 250); do [ -s exclusive ] && break; sleep 0.02; done
+wait_until 5 test -s exclusive || true
 expect_run "port in another's exclusive mode (as $(id -un)): status 2" 2 "" "$HALVORN" query "$SIMULATOR_PTY" "ATI0" excl.ini
 check "exclusive mode: nothing sent" bash -c "! grep -q '^cmd ' '$SIMULATOR_LOG'"
 kill "$excluder"

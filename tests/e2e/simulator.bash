@@ -1,20 +1,13 @@
-# Starts and stops the modem simulator (build/native/modem_simulator, see its
-# --help), one at a time per script. simulator_start ARGS... adds --log and
-# --ready-file and sets SIMULATOR_PTY (the slave device), SIMULATOR_PID and
-# SIMULATOR_LOG (one "cmd ... speed= rx= tx= dial= act=" line per command line).
-# A script without an EXIT trap gets one that stops the simulator and removes
-# its folder; a trap of its own must call simulator_discard (enter_scratch's
-# removes the folder with its scratch TMPDIR). The modem starts in E1 and
-# echoes the probe; --profile E0 answers it with OK; --dial busy|no-carrier|
-# no-dialtone makes ATD fail. Under Wine, --link "$WINEPREFIX/dosdevices/com5"
-# makes the COM port; Wine sets speeds with no Bxxx constant (14400, 28800,
-# 33600) as 38400, so test those natively. Never read the pseudo-terminal with
-# bash's read -n/-d: bash switches the line to cooked cbreak mode meanwhile.
-
-SIMULATOR_PTY=
-SIMULATOR_LOG=
-SIMULATOR_PID=
-SIMULATOR_DIR=
+# The modem simulator (build/native/modem_simulator, see its --help), one at a
+# time per script. simulator_start ARGS... sets SIMULATOR_PTY (the slave
+# device), SIMULATOR_PID and SIMULATOR_LOG (one "cmd ... speed= rx= tx= dial=
+# act=" line per command line); a script's own EXIT trap must call
+# simulator_discard (enter_scratch's does). Under Wine, --link
+# "$WINEPREFIX/dosdevices/com5" makes the COM port; Wine sets speeds with no
+# Bxxx constant (14400, 28800, 33600) as 38400, so test those natively. Never
+# read the pseudo-terminal with bash's read -n/-d: bash switches the line to
+# cooked cbreak mode meanwhile.
+SIMULATOR_PTY= SIMULATOR_LOG= SIMULATOR_PID= SIMULATOR_DIR=
 
 simulator_start() {
   local binary=${MODEM_SIMULATOR:-$BUILD_DIR/modem_simulator}
