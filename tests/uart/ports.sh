@@ -1,0 +1,206 @@
+#!/usr/bin/env bash
+# In the guest that uart.sh boots: `query` on a 16550A (ttyS1, ttyS2), an FTDI
+# adapter (USB ports 1 and 2) and a CDC-ACM modem (ttyACM0, with the modem
+# simulator behind the gadget's ttyGS0) against the same runs on a
+# pseudo-terminal: the worked example's transcript and report, and a modem
+# fixed at 57600, during whose run DTR is up, the port exclusive and locked and
+# a second query refused, each probe going out at its own speed (QEMU's trace
+# of the UARTs, usbmon), all as before once it ends. Then a port found at
+# other settings, an adapter pulled mid-exchange, and a PPP link from ttyS3 to
+# an ISP's pppd on ttyS4. Each driver's checks run side by side; the 16550s'
+# one at a time, as the trace does not say which UART wrote.
+set -euo pipefail
+out=/run/out
+source "$out/env"
+source "$SOURCE_DIR/tests/e2e/lib.bash"
+wire_log=$SOURCE_DIR/tools/qemu_guest/wire_log.py
+export TMPDIR=/run/tmp ALLUSERSPROFILE=/run/tmp/halvorn XDG_DESKTOP_DIR=/run/tmp
+mkdir -p /dev/pts /run/lock "$ALLUSERSPROFILE" && mount -t devpts -o newinstance,ptmxmode=666 devpts /dev/pts &&
+  ln -sf pts/ptmx /dev/ptmx && ln -sf /proc/self/fd /dev/fd
+[ "$(readlink -f /var/lock)" = /run/lock ] || mount -t tmpfs tmpfs /var/lock
+for dir in /etc/ppp /etc/chatscripts; do
+  copy=$(mktemp -d) && cp -a "$dir/." "$copy/" && mount -t tmpfs tmpfs "$dir" && cp -a "$copy/." "$dir/"
+done
+mount -t tmpfs tmpfs /var/log && mount -t debugfs debugfs /sys/kernel/debug && touch /dev/log
+dmesg -n 1  # the console, ttyS0, writes nothing into the UARTs' trace
+for module in usb-common usbcore usbmon xhci-hcd xhci-pci usbserial ftdi_sio cdc-acm udc-core dummy_hcd configfs \
+  libcomposite u_serial usb_f_acm g_serial slhc ppp_generic ppp_async; do
+  insmod "$BUILD_DIR/qemu_guest/modules/$module.ko"
+done
+cat /sys/kernel/debug/usb/usbmon/0u >"$TMPDIR/usbmon" &
+# tty_of DEVICE: the tty of a USB device (1-1: the adapter on port 1).
+tty_of() { ls "/sys/bus/usb/devices/$1:1.0" 2>/dev/null | grep -m1 '^tty'; }
+acm_device() { local path; path=$(ls -d /sys/bus/usb/devices/*/tty/ttyACM0) && path=${path#/sys/bus/usb/devices/} &&
+  echo "${path%%:*}"; }
+wait_until 30 eval 'tty_of 1-1 && tty_of 1-2 && [ -e /dev/ttyGS0 ] && acm_device' >/dev/null 2>&1 ||
+  { echo "FAIL the USB ports did not come up"; exit 1; }
+ftdi1=/dev/$(tty_of 1-1) ftdi2=/dev/$(tty_of 1-2) acm_device=$(acm_device)
+usb_address() { echo "$(cat "/sys/bus/usb/devices/$1/busnum"):$(cat "/sys/bus/usb/devices/$1/devnum")"; }
+chmod 666 /dev/ttyS* /dev/ttyUSB* /dev/ttyACM0
+
+# query_run NAME PORT COMMANDS: `query` in the background; output, status and
+# report in TMPDIR's NAME.out, NAME.status and NAME.ini, with the port's name
+# in the report as "port".
+declare -A runs chains
+query_run() {
+  (
+    status=0
+    "$HALVORN" query "$2" "$3" "$TMPDIR/$1.ini" >"$TMPDIR/$1.out" || status=$?
+    [ ! -e "$TMPDIR/$1.ini" ] || sed -i "s|^\[$2\]|[port]|" "$TMPDIR/$1.ini"
+    echo "$status" >"$TMPDIR/$1.status"
+  ) &
+  runs[$1]=$!
+}
+query_wait() { wait "${runs[$1]}"; }
+same_as_pty() { cmp -s "$TMPDIR/$1.out" "$TMPDIR/$2.out" && cmp -s "$TMPDIR/$1.ini" "$TMPDIR/$2.ini"; }
+
+# A modem simulator here, behind a terminal of its own (TMPDIR/NAME.pty).
+declare -A simulators
+simulator() {
+  local name=$1
+  shift
+  rm -f "$TMPDIR/$name.pty"
+  "$BUILD_DIR/modem_simulator" --log "$TMPDIR/$name.log" --ready-file "$TMPDIR/$name.pty" --profile E0 "$@" \
+    >/dev/null &
+  simulators[$name]=$!
+  wait_until 10 test -s "$TMPDIR/$name.pty"
+}
+# The CDC-ACM modem: a simulator behind the gadget's end, at the speed usbmon
+# shows the host set.
+acm_modem() {
+  [ -z "${simulators[acm]:-}" ] || kill "${simulators[acm]}" "${simulators[relay]}"
+  simulator acm --speeds "$1"
+  rm -f "$TMPDIR/relay.ready"
+  python3 "$wire_log" relay "${acm_device%%-*}" /dev/ttyGS0 "$(cat "$TMPDIR/acm.pty")" \
+    "/sys/kernel/debug/usb/usbmon/${acm_device%%-*}u" >"$TMPDIR/relay.ready" &
+  simulators[relay]=$!
+  wait_until 10 test -s "$TMPDIR/relay.ready"
+}
+
+# The wire during a run, from the trace or usbmon file FILE: mark NAME.start
+# and NAME.end FILE note where the run starts and ends in it.
+mark() { wc -l <"$2" >"$TMPDIR/$1"; }
+# wire NAME FILE DECODER...: what went over the line during NAME's run (see
+# wire_log.py), each speed within 0.2 % of one of the table's taken as it.
+wire() {
+  local name=$1 file=$2 decoder=$3
+  shift 3
+  head -n "$(cat "$TMPDIR/$name.end")" "$file" >"$TMPDIR/$name.wire"
+  python3 "$wire_log" "$decoder" "$(($(cat "$TMPDIR/$name.start") + 1))" "$@" "$TMPDIR/$name.wire" | awk '{
+    for (i = split("1200 9600 14400 19200 28800 33600 57600 115200 230400 460800", s); i > 0; i--)
+      if ($1 >= s[i] * 0.998 && $1 <= s[i] * 1.002) $1 = s[i]
+    print }'
+}
+# What the wire should carry for NAME's transcript: each try's probe at its
+# speed (but nothing at the speeds CANNOT the port cannot run), the commands at
+# the speed found, all with DTR up, and DTR down at the end.
+expected_wire() {
+  awk -v cannot=" $2 " 'END { print "dtr off" }
+    /^[0-9]+\tAT Command: / { speed = $1; if (!index(cannot, " " speed " ")) print speed, "ATQ0V1E0\\r\\n" }
+    /^AT Command: / { print speed, substr($0, 13) "\\r\\n" }' "$TMPDIR/$1.out"
+}
+# wire_check NAME CANNOT FILE DECODER...
+wire_check() {
+  check "$1: each probe at its own speed on the wire, with DTR up; DTR down after" \
+    diff <(expected_wire "$1" "$2") <(wire "$1" "$3" "${@:4}")
+}
+
+# held PORT: the run whose lock is on PORT has it open (the tool opens the port
+# for each try, and closes it for the pause between).
+held() { readlink "/proc/$(tr -d ' \n' <"/run/lock/LCK..${1#/dev/}" 2>/dev/null)/fd/"* 2>/dev/null | grep -qx "$1"; }
+# refused PORT: an open by another user fails while the run has the port open;
+# asked again if it did not (the tool takes exclusive mode just after its open).
+refused() {
+  for _ in 1 2 3 4 5; do
+    wait_until 5 held "$1" || return 1
+    sleep 0.2
+    runuser -u nobody -- stty -F "$1" >/dev/null 2>&1 || return 0
+  done
+  return 1
+}
+# held_run NAME PORT LOG: `query ATI0` on the modem fixed at 57600, with the
+# checks of a held port meanwhile and after; LOG records its wire.
+held_run() {
+  local name=$1 port=$2 log=$3 lock=/run/lock/LCK..${2#/dev/} settings
+  settings=$(stty -a -F "$port")
+  mark "$name.start" "$log"
+  query_run "$name" "$port" ATI0
+  check "$name: exclusive while held, under the run's UUCP lock" refused "$port"
+  expect_run "$name: a second query meanwhile: 2, nothing printed" 2 "" "$HALVORN" query "$port" ATI0 \
+    "$TMPDIR/$name.second.ini"
+  [ "$port" != /dev/ttyS2 ] ||
+    check "$name: DTR up in /proc/tty/driver/serial" eval 'wait_until 5 held "$port" && grep -q "^2: .*DTR" /proc/tty/driver/serial'
+  query_wait "$name"
+  sleep 0.5  # usbmon's last lines reach the file
+  mark "$name.end" "$log"
+  check "$name: lock removed" test ! -e "$lock"
+  [ "$port" != /dev/ttyS2 ] || check "$name: DTR down after" eval '! grep -q "^2: .*DTR" /proc/tty/driver/serial'
+  check "$name: stty -a as before" test "$(stty -a -F "$port")" = "$settings"
+  check "$name: not exclusive after" runuser -u nobody -- stty -F "$port" >/dev/null
+}
+
+# The same runs on pseudo-terminals, for comparison.
+simulator pty_worked --speeds 115200 && query_run pty_worked "$(cat "$TMPDIR/pty_worked.pty")" "ATI0|AT+FCLASS=?"
+simulator pty_fixed --speeds 57600 && query_run pty_fixed "$(cat "$TMPDIR/pty_fixed.pty")" ATI0
+
+# The 16550s, one at a time. A port found at other settings gets them back:
+# crtscts stalls nothing, as the tool sets its own flow control.
+uart() {
+  held_run uart_fixed /dev/ttyS2 "$out/trace"
+  query_run uart_worked /dev/ttyS1 "ATI0|AT+FCLASS=?" && query_wait uart_worked
+  stty -F /dev/ttyS1 2400 cs7 parenb -hupcl crtscts
+  local settings
+  settings=$(stty -a -F /dev/ttyS1)
+  capture_run timeout 30 "$HALVORN" query /dev/ttyS1 ATI0 "$TMPDIR/uart_other.ini"
+  check "16550 found at 2400 cs7 parenb -hupcl crtscts: status 0, stty -a as before" \
+    test "$run_status $(stty -a -F /dev/ttyS1)" = "0 $settings"
+  ppp
+}
+# The FTDI adapters side by side, then the one on port 1 pulled while the tool
+# waits for ATI3's late reply.
+ftdi() {
+  query_run ftdi_worked "$ftdi1" "ATI0|AT+FCLASS=?"
+  held_run ftdi_fixed "$ftdi2" "$TMPDIR/usbmon"
+  query_wait ftdi_worked
+  query_run ftdi_pulled "$ftdi1" "ATI0|ATI3|ATI0"
+  wait_until 20 grep -q "^AT Command: ATI3" "$TMPDIR/ftdi_pulled.out" && echo U1 >"$out/unplug"
+  check "FTDI adapter pulled mid-exchange: the run ends" wait_until 20 test -s "$TMPDIR/ftdi_pulled.status"
+  check "it ends with 2 and leaves no lock" test "$(cat "$TMPDIR/ftdi_pulled.status")" = 2 -a ! -e "/run/lock/LCK..${ftdi1#/dev/}"
+}
+acm() {
+  acm_modem 57600 && held_run acm_fixed /dev/ttyACM0 "$TMPDIR/usbmon"
+  acm_modem 115200 && query_run acm_worked /dev/ttyACM0 "ATI0|AT+FCLASS=?" && query_wait acm_worked
+}
+# A PPP link from ttyS3 through the modem to the ISP's pppd on ttyS4.
+ppp() {
+  local password='s3cret pw'
+  check "ras Office on ttyS3" "$HALVORN" ras Office /dev/ttyS3 5551234 alice "$password" 115200 >/dev/null
+  stty -F /dev/ttyS4 raw -echo clocal 115200
+  bash "$SOURCE_DIR/tests/link/isp.sh" pap Office alice "$password" 192.0.2.1:192.0.2.2 <>/dev/ttyS4 >&0 \
+    2>"$TMPDIR/isp.log" &
+  pon Office
+  check "ras + pon over a 16550: the link comes up" wait_until 20 eval 'ip -4 -o addr show | grep -q "peer 192.0.2.1/32"'
+  expect_run "query on the link's port while it is up: 2, nothing printed" 2 "" "$HALVORN" query /dev/ttyS3 ATI0 \
+    "$TMPDIR/busy.ini"
+  poff Office
+}
+for chain in uart ftdi acm; do
+  (time $chain) >"$TMPDIR/$chain.checks" 2>&1 &
+  chains[$chain]=$!
+done
+for chain in uart ftdi acm; do
+  wait "${chains[$chain]}" || echo "FAIL $chain: its checks stopped early (status $?)" >>"$TMPDIR/$chain.checks"
+  cat "$TMPDIR/$chain.checks"
+done
+failures=$(cat "$TMPDIR"/{uart,ftdi,acm}.checks | grep -c '^FAIL' || true)
+
+# Each driver against the pseudo-terminal, and its wire.
+for driver in uart ftdi acm; do
+  check "$driver: the worked example as on a pseudo-terminal" same_as_pty "${driver}_worked" pty_worked
+  check "$driver: the modem fixed at 57600 found as on a pseudo-terminal" same_as_pty "${driver}_fixed" pty_fixed
+done
+wire_check uart_fixed 460800 "$out/trace" uart
+wire_check ftdi_fixed "" "$TMPDIR/usbmon" usb "$(usb_address 1-2)"
+wire_check acm_fixed "" "$TMPDIR/usbmon" usb "$(usb_address "$acm_device")"
+cp -r "$TMPDIR" "$out/tmp"; cat /proc/tty/driver/serial > $out/tmp/serial
+finish
