@@ -27,7 +27,8 @@ ProbeResult ProbeBaudRate(QueryServices& services, QueryRun& run) {
   WideString reply;
   do {
     const uint32_t speed = BaudRates[result.speedIndex];
-    services.line.Exchange(kProbeCommand, run.devicePath, speed, run.reply);
+    // A speed the port cannot run is a try without an answer.
+    services.line.ExchangeIfSpeedRuns(kProbeCommand, run.devicePath, speed, run.reply);
     reply.AssignNarrow(run.reply, ReplyCodePage());
     NormalizeProbeReply(reply);
     PrintWide(services.console, u"\n%d\tAT Command: ```%s```\nAT Reply: ```%s```",

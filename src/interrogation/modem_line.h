@@ -22,6 +22,10 @@ class ModemLine {
   // CSerialException*.
   virtual void Exchange(const char* command, const WideString& devicePath, uint32_t speed,
                         char* reply) = 0;
+  // As Exchange, for a speed that is only being tried: one that the port
+  // cannot run sends nothing and leaves an empty reply, without a failure.
+  virtual void ExchangeIfSpeedRuns(const char* command, const WideString& devicePath,
+                                   uint32_t speed, char* reply) = 0;
   virtual void Pause(uint32_t milliseconds) = 0;
 };
 

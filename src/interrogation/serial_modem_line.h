@@ -22,6 +22,13 @@ class SerialModemLine final : public ModemLine {
 
   void Exchange(const char* command, const WideString& devicePath, uint32_t speed,
                 char* reply) override {
+    // The commands go out at the speed the probe found; the port refusing it
+    // now is a serial failure like any other.
+    if (!SendATCommand(m_rComm, command, devicePath, speed, reply))
+      ThrowSerialException(m_rComm, m_rComm.InvalidParameterError());
+  }
+  void ExchangeIfSpeedRuns(const char* command, const WideString& devicePath, uint32_t speed,
+                           char* reply) override {
     SendATCommand(m_rComm, command, devicePath, speed, reply);
   }
   void Pause(uint32_t milliseconds) override { m_rComm.Sleep(milliseconds); }

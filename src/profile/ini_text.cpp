@@ -106,11 +106,12 @@ bool FindKey(LineReader& reader, std::string_view key, Line& found, Line& last) 
   return false;
 }
 
-// New lines follow the file: LF when its first line ends in a bare LF, CR LF
-// otherwise (also for an empty file, as Windows writes it).
+// New lines follow the file's first line end: CR LF in a file from Windows, LF
+// in one from Linux. A text without a line end yet is a new Linux file and
+// gets LF, so that scripts reading it find no carriage return in a value.
 std::string_view LineEndOf(std::string_view text) {
-  size_t lf = text.find('\n');
-  if (lf != kNone && (lf == 0 || text[lf - 1] != '\r')) return "\n";
+  const size_t end = text.find_first_of("\r\n");
+  if (end == kNone || text[end] == '\n') return "\n";
   return "\r\n";
 }
 

@@ -14,7 +14,8 @@ namespace halvorn::ini {
 
 // Sets key=value in section. A new key goes after the last non-blank line of
 // its section, a new section at the end; a last line without a line end gets
-// one first. New lines end in CR LF, or in LF when the text's lines already do.
+// one first. New lines end as the text's first line does (CR LF or LF); a text
+// without a line end yet gets LF.
 // Blanks before the value are dropped. Returns false when the key already held
 // exactly that value (text untouched).
 bool SetValue(std::string& text, std::string_view section, std::string_view key,

@@ -1,8 +1,9 @@
 // The POSIX profile writer: the project's own, since POSIX has none. Names and
 // values go to the file as UTF-8, or as UTF-16LE into a file that starts with
 // its byte-order mark (see file_encoding.h); the file is edited in place by the INI text
-// rules and replaced atomically under a lock (see locked_file_posix.h), so a
-// new file holds exactly the bytes Windows writes for the same call.
+// rules and replaced atomically under a lock (see locked_file_posix.h). A new
+// file holds the lines Windows writes for the same call, ended by LF; a file
+// from Windows keeps its CR LF.
 #pragma once
 
 #include <sys/types.h>

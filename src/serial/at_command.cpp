@@ -89,10 +89,13 @@ bool EndsWithFinalResult(std::string_view reply) {
   return false;
 }
 
-void SendATCommand(CommApi& comm, const char* command, WideString portName, uint32_t speed,
+bool SendATCommand(CommApi& comm, const char* command, WideString portName, uint32_t speed,
                    char* reply) {
   CSerialPort port(comm);
-  port.Open(portName.c_str(), speed);
+  if (!port.OpenIfSpeedRuns(portName.c_str(), speed)) {
+    std::memset(reply, 0, kReplyCapacity + 1);
+    return false;
+  }
 
   if (!comm.SetupComm(port.m_hComm, kCommQueueSize, kCommQueueSize))
     ThrowSerialException(comm, comm.GetLastError());
@@ -130,6 +133,7 @@ void SendATCommand(CommApi& comm, const char* command, WideString portName, uint
   if (!comm.PurgeComm(port.m_hComm, kPurgeTxClear)) ThrowSerialException(comm, comm.GetLastError());
   if (!comm.PurgeComm(port.m_hComm, kPurgeRxClear)) ThrowSerialException(comm, comm.GetLastError());
   if (!comm.FlushFileBuffers(port.m_hComm)) ThrowSerialException(comm, comm.GetLastError());
+  return true;
 }
 
 }  // namespace halvorn

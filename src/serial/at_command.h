@@ -33,8 +33,9 @@ bool EndsWithFinalResult(std::string_view reply);
 // start of reply, which holds at least 251 bytes. A reply that has not ended
 // (no final result code, or more bytes waiting) is drained before the purge,
 // so that its rest never reaches a later exchange. Serial failures raise
-// CSerialException*, with the port closed.
-void SendATCommand(CommApi& comm, const char* command, WideString portName, uint32_t speed,
+// CSerialException*, with the port closed. A speed that the port cannot run is
+// no failure: false, with nothing sent, no wait and an empty reply.
+bool SendATCommand(CommApi& comm, const char* command, WideString portName, uint32_t speed,
                    char* reply);
 
 }  // namespace halvorn

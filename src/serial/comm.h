@@ -110,6 +110,9 @@ class CommApi {
   virtual uint32_t GetLastError() = 0;
   // The platform's code for a transfer that ran out of time.
   virtual uint32_t TimeoutError() = 0;
+  // The platform's code for a setting the driver will not take, such as a
+  // speed the port cannot run (ERROR_INVALID_PARAMETER, EINVAL).
+  virtual uint32_t InvalidParameterError() = 0;
   virtual void Sleep(uint32_t milliseconds) = 0;
   // GetTickCount: milliseconds on a clock that only goes forward (it wraps).
   virtual uint32_t GetTickCount() = 0;

@@ -396,6 +396,7 @@ bool PosixComm::CloseHandle(CommHandle handle) {
 uint32_t PosixComm::GetLastError() { return static_cast<uint32_t>(errno); }
 
 uint32_t PosixComm::TimeoutError() { return ETIMEDOUT; }
+uint32_t PosixComm::InvalidParameterError() { return EINVAL; }
 
 void PosixComm::Sleep(uint32_t milliseconds) {
   timespec left{static_cast<time_t>(milliseconds / 1000),

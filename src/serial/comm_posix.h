@@ -30,6 +30,7 @@ class PosixComm : public CommApi {
   bool CloseHandle(CommHandle handle) override;
   uint32_t GetLastError() override;
   uint32_t TimeoutError() override;
+  uint32_t InvalidParameterError() override;
   void Sleep(uint32_t milliseconds) override;
   uint32_t GetTickCount() override;
   bool FormatErrorMessage(uint32_t error, std::u16string& text) override;

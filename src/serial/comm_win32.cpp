@@ -119,6 +119,7 @@ bool Win32Comm::CloseHandle(CommHandle handle) { return ::CloseHandle(ToHandle(h
 uint32_t Win32Comm::GetLastError() { return ::GetLastError(); }
 
 uint32_t Win32Comm::TimeoutError() { return ERROR_TIMEOUT; }
+uint32_t Win32Comm::InvalidParameterError() { return ERROR_INVALID_PARAMETER; }
 
 void Win32Comm::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
 

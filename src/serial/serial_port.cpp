@@ -40,6 +40,14 @@ CSerialPort::CSerialPort(CommApi& comm)
 CSerialPort::~CSerialPort() { Close(); }
 
 void CSerialPort::Open(const char16_t* portName, uint32_t speed) {
+  OpenPort(portName, speed, false);
+}
+
+bool CSerialPort::OpenIfSpeedRuns(const char16_t* portName, uint32_t speed) {
+  return OpenPort(portName, speed, true);
+}
+
+bool CSerialPort::OpenPort(const char16_t* portName, uint32_t speed, bool speedMayBeRefused) {
   if (m_hComm != kInvalidCommHandle) Close();
 
   m_hComm = m_rComm.OpenComm(portName);
@@ -58,6 +66,7 @@ void CSerialPort::Open(const char16_t* portName, uint32_t speed) {
   if (!m_rComm.GetCommState(m_hComm, dcb)) ThrowSerialException(m_rComm, m_rComm.GetLastError());
 
   // Only these fields change; everything else stays as the driver had it.
+  const uint32_t heldSpeed = dcb.BaudRate;
   dcb.BaudRate = speed;
   dcb.fOutxCtsFlow = 0;
   dcb.fOutxDsrFlow = 0;
@@ -72,7 +81,23 @@ void CSerialPort::Open(const char16_t* portName, uint32_t speed) {
   dcb.StopBits = kOneStopBit;
   dcb.XonChar = 0x11;
   dcb.XoffChar = 0x13;
-  if (!m_rComm.SetCommState(m_hComm, dcb)) ThrowSerialException(m_rComm, m_rComm.GetLastError());
+  if (m_rComm.SetCommState(m_hComm, dcb)) return true;
+  const uint32_t error = m_rComm.GetLastError();
+  if (speedMayBeRefused && RefusesOnlyTheSpeed(dcb, heldSpeed, error)) {
+    Close();
+    return false;
+  }
+  ThrowSerialException(m_rComm, error);
+}
+
+// A 16550 UART tops out at 115200, and its driver refuses a faster speed (or,
+// on Linux, keeps the old one) although every other setting is fine. The same
+// settings taken at the speed the port already runs tell such a refusal from
+// one of the settings themselves.
+bool CSerialPort::RefusesOnlyTheSpeed(Dcb dcb, uint32_t heldSpeed, uint32_t error) {
+  if (error != m_rComm.InvalidParameterError() || heldSpeed == dcb.BaudRate) return false;
+  dcb.BaudRate = heldSpeed;
+  return m_rComm.SetCommState(m_hComm, dcb);
 }
 
 void CSerialPort::Close() {

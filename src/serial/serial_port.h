@@ -55,6 +55,10 @@ class CSerialPort {
   // already open. Raises CSerialException*; the port is closed when the open
   // itself failed and stays open when only the settings were refused.
   void Open(const char16_t* portName, uint32_t speed);
+  // As Open, but a speed that the driver cannot run is no failure: false, with
+  // the port closed again. Settings the driver refuses at the speed it already
+  // runs are refused for another reason, and that still raises.
+  bool OpenIfSpeedRuns(const char16_t* portName, uint32_t speed);
   void Close();
 
   // Completion of an overlapped transfer: releases its record. Nothing in the
@@ -68,6 +72,9 @@ class CSerialPort {
   uintptr_t m_lpfnCancelIo;
 
  private:
+  bool OpenPort(const char16_t* portName, uint32_t speed, bool speedMayBeRefused);
+  bool RefusesOnlyTheSpeed(Dcb dcb, uint32_t heldSpeed, uint32_t error);
+
   CommApi& m_rComm;
 };
 

@@ -28,7 +28,12 @@ class FakeComm final : public CommApi {
     return Record("CreateManualResetEvent") ? Hand(m_hNextEvent) : kNullCommHandle;
   }
   bool GetCommState(CommHandle, Dcb& dcb) override { dcb = driverDcb; return Record("GetCommState"); }
-  bool SetCommState(CommHandle, const Dcb& dcb) override { dcbSet = dcb; return Record("SetCommState"); }
+  // A speed in refusedSpeeds is refused as the platform's driver does.
+  bool SetCommState(CommHandle, const Dcb& dcb) override {
+    if (!Record("SetCommState")) return false;
+    if (refusedSpeeds.contains(dcb.BaudRate)) return lastError = speedRefusal, false;
+    return dcbSet = dcb, true;
+  }
   bool SetupComm(CommHandle, uint32_t, uint32_t) override { return Record("SetupComm"); }
   bool SetCommTimeouts(CommHandle, const CommTimeouts&) override { return Record("SetCommTimeouts"); }
   bool WriteComm(CommHandle, const void* data, uint32_t length, uint32_t& written) override {
@@ -66,6 +71,7 @@ class FakeComm final : public CommApi {
   }
   uint32_t GetLastError() override { return lastError; }
   uint32_t TimeoutError() override { return 1460; }
+  uint32_t InvalidParameterError() override { return invalidParameter; }
   void Sleep(uint32_t milliseconds) override { Record("Sleep"), now += milliseconds; }
   uint32_t GetTickCount() override { return now; }
   bool FormatErrorMessage(uint32_t, std::u16string&) override { return false; }
@@ -76,6 +82,9 @@ class FakeComm final : public CommApi {
   std::map<std::string, uint32_t> failures;  // call name -> code
   std::set<CommHandle> open;                 // handles handed out and not closed yet
   uint32_t lastError = 0;
+  std::set<uint32_t> refusedSpeeds;          // speeds the port cannot run
+  uint32_t invalidParameter = 87;            // ERROR_INVALID_PARAMETER; EINVAL is 22
+  uint32_t speedRefusal = 87;                // the code a refused speed fails with
   Dcb driverDcb;                             // what GetCommState reports
   Dcb dcbSet;                                // what SetCommState was given
   std::string wire;                          // every byte written

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -24,15 +25,25 @@ class ScriptedModemLine final : public ModemLine {
   void Release() override { reserved = false; }
   void Exchange(const char* command, const WideString&, uint32_t speed, char* reply) override {
     EXPECT_TRUE(reserved) << command;
+    EXPECT_FALSE(refusedSpeeds.contains(speed)) << "sent at a speed the port cannot run";
     commands.push_back(command), speeds.push_back(speed);
     const std::string answer = m_script(command, speed, commands.size() - 1);
     std::memset(reply, 0, 251);
     std::memcpy(reply, answer.data(), std::min<size_t>(answer.size(), 250));
   }
+  // A speed the port cannot run is noted and answered with nothing.
+  void ExchangeIfSpeedRuns(const char* command, const WideString& path, uint32_t speed,
+                           char* reply) override {
+    if (!refusedSpeeds.contains(speed)) return Exchange(command, path, speed, reply);
+    refused.push_back(speed);
+    std::memset(reply, 0, 251);
+  }
   void Pause(uint32_t milliseconds) override { pauses += milliseconds == 1000; }
 
   std::vector<std::string> commands;
   std::vector<uint32_t> speeds;
+  std::set<uint32_t> refusedSpeeds;
+  std::vector<uint32_t> refused;
   long pauses = 0;
   bool reserved = false;
 

@@ -7,15 +7,23 @@
 
 #include <algorithm>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "fakes/fake_comm.h"
+#include "interrogation/serial_modem_line.h"
 
 namespace halvorn {
 namespace {
 
 using testing::FakeComm;
+
+class NullPortLock final : public PortLock {
+ public:
+  uint32_t Acquire(const char16_t*) override { return 0; }
+  void Release() override {}
+};
 
 uint32_t Exchange(FakeComm& comm, const std::string& command, char* reply, uint32_t speed = 9600) {
   return testing::SerialErrorOf(
@@ -71,7 +79,7 @@ TEST(SendATCommand, AModemStillTalkingIsDrainedBeforeTheNextExchange) {
 // One step of opening, of the exchange and of closing.
 TEST(SendATCommand, FailingStepsRaiseTheirCodeAndLeaveThePortClosed) {
   for (const auto& [failing, code] : std::vector<std::pair<std::string, uint32_t>>{
-           {"OpenComm", 2}, {"CreateManualResetEvent", 8}, {"SetCommState", 87},
+           {"OpenComm", 2}, {"CreateManualResetEvent", 8}, {"SetCommState", 31},
            {"ReadComm", 1117}, {"FlushFileBuffers", 1167}}) {
     SCOPED_TRACE(failing);
     FakeComm comm;
@@ -86,6 +94,44 @@ TEST(SendATCommand, FailingStepsRaiseTheirCodeAndLeaveThePortClosed) {
     ASSERT_NE(later, comm.calls.end());
     while (++later != comm.calls.end()) EXPECT_TRUE(later->starts_with("CloseHandle")) << *later;
   }
+}
+
+// A speed the port cannot run (a 16550 asked for 460800): nothing is sent,
+// nothing waited for, the reply is empty, with either platform's code. The
+// same refusal at the speed the port runs already, or another code, is a
+// failure; so is the refusal of a speed the probe found.
+TEST(SendATCommand, ASpeedThePortCannotRunSendsNothing) {
+  struct Case {
+    const char* what;
+    uint32_t invalidParameter, refusal;
+    std::set<uint32_t> refused;
+    uint32_t heldSpeed, raised;
+  };
+  for (const Case& c : {Case{"ERROR_INVALID_PARAMETER", 87, 87, {460800}, 115200, 0},
+                        Case{"EINVAL", 22, 22, {460800}, 115200, 0},
+                        Case{"refused at the held speed too", 87, 87, {460800, 115200}, 115200, 87},
+                        Case{"held at that speed", 87, 87, {460800}, 460800, 87},
+                        Case{"another code", 87, 31, {460800}, 115200, 31}}) {
+    SCOPED_TRACE(c.what);
+    FakeComm comm;
+    comm.invalidParameter = c.invalidParameter, comm.speedRefusal = c.refusal;
+    comm.refusedSpeeds = c.refused, comm.driverDcb.BaudRate = c.heldSpeed, comm.incoming = "OK";
+    char reply[1024];
+    std::fill_n(reply, sizeof reply, 'x');
+    EXPECT_EQ(Exchange(comm, "ATQ0V1E0", reply, 460800), c.raised);
+    EXPECT_EQ(comm.wire, "");
+    EXPECT_EQ(std::count(comm.calls.begin(), comm.calls.end(), "Sleep"), 0);
+    EXPECT_TRUE(comm.open.empty());
+    if (c.raised == 0) {
+      EXPECT_EQ(std::string(reply, 252), std::string(251, '\0') + "x");
+    }
+  }
+  FakeComm comm;
+  NullPortLock lock;
+  comm.refusedSpeeds = {460800}, comm.driverDcb.BaudRate = 9600;
+  SerialModemLine line(comm, lock);
+  char reply[1024];
+  EXPECT_EQ(testing::SerialErrorOf([&] { line.Exchange("ATI0", WideString(u"COM1"), 460800, reply); }), 87u);
 }
 
 // Open on a driver state of all zero bits and then of all one bits: a field

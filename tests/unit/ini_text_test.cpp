@@ -36,6 +36,8 @@ const SetCase kCases[] = {
      "[A]\r\nj=1\r\n; c\r\nk=v\r\n\r\n \r\n[B]\r\n"},
     {"MissingFinalLineEndAdded", "[A]\r\nj=1", "A", "k", "v", "[A]\r\nj=1\r\nk=v\r\n"},
     {"LfFileGetsLf", "[A]\nj=1\n", "A", "k", "v", "[A]\nj=1\nk=v\n"},
+    {"NewTextGetsLf", "", "A", "k", "v", "[A]\nk=v\n"},
+    {"LineWithoutEndGetsLf", "; c", "A", "k", "v", "; c\n[A]\nk=v\n"},
     {"Utf8BomKept", "\xEF\xBB\xBF[A]\r\nk=1\r\n", "a", "k", "v", "\xEF\xBB\xBF[A]\r\nk=v\r\n"},
     {"KeyWithoutEqualsLosesTrailingBlanks", "[A]\nATI0\t\t\n", "A", "ATI0", "v\t", "[A]\nATI0=v\t\n"},
     {"HeaderWithTrailingComment", "[A] ; c\r\nk=1\r\n", "A", "k", "v", "[A] ; c\r\nk=v\r\n"},

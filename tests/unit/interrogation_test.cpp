@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -23,8 +24,9 @@ struct QueryOutcome {
 };
 
 QueryOutcome Query(const char16_t* list, ScriptedModemLine::Script script,
-                   const char16_t* failingKey = nullptr) {
+                   const char16_t* failingKey = nullptr, std::set<uint32_t> refused = {}) {
   QueryOutcome outcome{ScriptedModemLine(std::move(script))};
+  outcome.line.refusedSpeeds = std::move(refused);
   testing::FakeProfileWriter report;
   if (failingKey != nullptr) report.failOnKey = failingKey;
   testing::FakeConsole console;
@@ -49,20 +51,33 @@ TEST(Query, ProbeTriesSpeedsInTableOrder) {
     std::vector<uint32_t> speeds;
     std::string atValue;
     bool found;
+    std::set<uint32_t> refused = {};  // speeds the port cannot run
   };
   const std::vector<uint32_t> errorThenAll = {9600,  9600,  115200, 460800, 1200, 14400,
                                               19200, 28800, 33600,  57600,  230400};
   for (const Case& c : {Case{{"ok"}, {9600}, "OK", true}, Case{{"ERROR"}, {9600, 9600}, "ERROR", false},
                         Case{{"\r\nERROR\r\n", ""}, errorThenAll, "", false},
-                        Case{{"ATQ0V1E0\rOK\r\n", "OK"}, {9600, 115200}, "OK", true}}) {
+                        Case{{"ATQ0V1E0\rOK\r\n", "OK"}, {9600, 115200}, "OK", true},
+                        // A 16550 with a modem fixed at 57600: the speeds it
+                        // cannot run are tries without an answer.
+                        Case{{"", "", "", "", "", "", "", "OK"}, {9600, 115200, 460800, 1200, 14400, 19200, 28800, 33600, 57600},
+                             "OK", true, {460800, 230400}}}) {
     SCOPED_TRACE(c.replies[0]);
-    const QueryOutcome outcome = Query(u"ATI0", [&](const std::string& command, uint32_t, size_t call) {
-      if (command != "ATQ0V1E0") return std::string("X");
-      return c.replies[std::min(call, c.replies.size() - 1)];
-    });
-    std::vector<uint32_t> speeds = c.speeds;
-    if (c.found) speeds.push_back(speeds.back());  // ATI0
-    EXPECT_EQ(outcome.line.speeds, speeds);
+    const QueryOutcome outcome = Query(
+        u"ATI0",
+        [&](const std::string& command, uint32_t, size_t call) {
+          if (command != "ATQ0V1E0") return std::string("X");
+          return c.replies[std::min(call, c.replies.size() - 1)];
+        },
+        nullptr, c.refused);
+    std::vector<uint32_t> sent, refusedTries;
+    for (uint32_t speed : c.speeds) (c.refused.contains(speed) ? refusedTries : sent).push_back(speed);
+    if (c.found) sent.push_back(sent.back());  // ATI0
+    EXPECT_EQ(outcome.line.speeds, sent);
+    EXPECT_EQ(outcome.line.refused, refusedTries);
+    for (uint32_t speed : refusedTries)
+      EXPECT_NE(outcome.transcript.find("\n" + std::to_string(speed) + "\tAT Command: ```ATQ0V1E0```\nAT Reply: ``````"),
+                std::string::npos);
     ASSERT_FALSE(outcome.writes.empty());
     EXPECT_EQ(outcome.writes[0], "COM3|AT=" + c.atValue + "|report.ini");
     EXPECT_EQ(outcome.writes.size(), c.found ? 2u : 1u);

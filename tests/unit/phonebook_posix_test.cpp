@@ -53,7 +53,7 @@ TEST_F(PosixPhonebookTest, TextsComeBackExactlyOrAreRefusedUpFront) {
   EXPECT_EQ(ini::UnquoteValue(*ini::GetValue(text, "Office", "UserName")), " alice");
   // Replaced under any case of the name.
   ASSERT_EQ(phonebook.SetCredentials(u"OFFICE", Credentials(u"", u"")), 0u);
-  EXPECT_EQ(ScratchFolder::Read(phonebook.CredentialsPath()), "[Office]\r\nUserName=\r\nPassword=\r\n");
+  EXPECT_EQ(ScratchFolder::Read(phonebook.CredentialsPath()), "[Office]\nUserName=\nPassword=\n");
 
   for (EntryOperand operand : {EntryOperand::Modem, EntryOperand::PhoneNumber, EntryOperand::User,
                                 EntryOperand::BaudRate}) {
