@@ -11,11 +11,13 @@ set -euo pipefail
 # fuzzers; wixl and msitools build the Windows installers, and python3-pefile
 # reads the Windows programs' resources back; user-mode-linux is the kernel
 # with PPP that the link lane boots, kmod loads its modules and iputils-ping
-# sends across the links.
+# sends across the links; qemu-system-x86 runs the uart lane's guest from a
+# busybox-static initramfs (without their recommends: a desktop's worth).
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev mingw-w64 wine wine32:i386 wine64
   python3 dpkg-dev lintian man-db groff-base ppp desktop-file-utils libglib2.0-bin strace
   clang-14 libclang-rt-14-dev liblnk-utils wixl msitools python3-pefile user-mode-linux kmod
-  iputils-ping)
+  iputils-ping qemu-system-x86 busybox-static)
+bare=" qemu-system-x86 busybox-static "  # installed without their recommends
 [ $# -eq 0 ] || packages=("$@")
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
@@ -31,4 +33,10 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   $sudo dpkg --add-architecture i386
 fi
 $sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 update -qq
-$sudo env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq "${missing[@]}" >/dev/null
+install=(env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq)
+with=() without=()
+for package in "${missing[@]}"; do
+  if [[ $bare == *" $package "* ]]; then without+=("$package"); else with+=("$package"); fi
+done
+[ ${#with[@]} -eq 0 ] || $sudo "${install[@]}" "${with[@]}" >/dev/null
+[ ${#without[@]} -eq 0 ] || $sudo "${install[@]}" --no-install-recommends "${without[@]}" >/dev/null

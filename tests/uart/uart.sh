@@ -17,7 +17,7 @@ done
 out=$(mktemp -d)
 chmod 755 "$out"
 pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf /tmp/uart-keep; cp -r "$out" /tmp/uart-keep; rm -rf "$out"' EXIT
+trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$out"' EXIT
 printf 'export HALVORN=%q BUILD_DIR=%q SOURCE_DIR=%q\n' "$HALVORN" "$BUILD_DIR" "$SOURCE_DIR" >"$out/env"
 
 # simulator NAME ARGS...: a modem simulator whose log is $out/NAME.log, its

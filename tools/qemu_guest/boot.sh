@@ -72,7 +72,7 @@ make_initrd
 # No network, no display, no defaults: the console is the first 16550 (ttyS0)
 # and further devices are the caller's.
 exec timeout -k 5 "$seconds" qemu-system-x86_64 -nodefaults -no-user-config -display none -no-reboot \
-  -machine pc,accel="${HALVORN_GUEST_ACCEL:-tcg}" -m 512 -kernel "$cache/vmlinuz" -initrd "$cache/initrd" \
+  -machine pc,accel="${HALVORN_GUEST_ACCEL:-tcg}" -m 512 -smp 2 -kernel "$cache/vmlinuz" -initrd "$cache/initrd" \
   -append "console=ttyS0 quiet panic=-1 HALVORN_GUEST_SCRIPT=$script $append" -serial "file:$out/kernel" \
   -virtfs local,path=/,mount_tag=root,security_model=none,readonly=on,multidevs=remap \
   -virtfs "local,path=$out,mount_tag=out,security_model=none" "$@"

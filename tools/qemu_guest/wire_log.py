@@ -175,6 +175,9 @@ if __name__ == "__main__":
         with open(args[2]) as log:
             usb(int(args[0]), args[1], log)
     elif mode == "relay":
-        relay(int(args[0]), *args[1:])
+        try:
+            relay(int(args[0]), *args[1:])
+        except OSError:  # an end closed: the simulator stopped
+            pass
     else:
         sys.exit(__doc__)
