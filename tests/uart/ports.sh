@@ -1,90 +1,20 @@
 #!/usr/bin/env bash
-# In the guest that uart.sh boots: `query` on a 16550A (ttyS1, ttyS2), an FTDI
-# adapter (USB ports 1 and 2) and a CDC-ACM modem (ttyACM0, with the modem
-# simulator behind the gadget's ttyGS0) against the same runs on a
-# pseudo-terminal: the worked example's transcript and report, and a modem
-# fixed at 57600, during whose run DTR is up, the port exclusive and locked and
-# a second query refused, each probe going out at its own speed (QEMU's trace
-# of the UARTs, usbmon), all as before once it ends. Then a port found at
-# other settings, an adapter pulled mid-exchange, and a PPP link from ttyS3 to
-# an ISP's pppd on ttyS4. Each driver's checks run side by side; the 16550s'
-# one at a time, as the trace does not say which UART wrote.
+# In the guest that tools/qemu_guest/serial_rig.sh boots: `query` on a 16550A
+# (ttyS1, ttyS2), an FTDI adapter (USB ports 1 and 2) and a CDC-ACM modem
+# (ttyACM0) against the same runs on a pseudo-terminal: the worked example's
+# transcript and report, and a modem fixed at 57600, during whose run DTR is
+# up, the port exclusive and locked and a second query refused, each probe
+# going out at its own speed (QEMU's trace of the UARTs, usbmon), all as before
+# once it ends. Then a port found at other settings, an adapter pulled
+# mid-exchange, and a PPP link from ttyS3 to an ISP's pppd on ttyS4. Each
+# driver's checks run side by side; the 16550s' one at a time, as the trace
+# does not say which UART wrote.
 set -euo pipefail
-out=/run/out
-source "$out/env"
-source "$SOURCE_DIR/tests/e2e/lib.bash"
-wire_log=$SOURCE_DIR/tools/qemu_guest/wire_log.py
-export TMPDIR=/run/tmp ALLUSERSPROFILE=/run/tmp/halvorn XDG_DESKTOP_DIR=/run/tmp
-mkdir -p /dev/pts /run/lock "$ALLUSERSPROFILE" && mount -t devpts -o newinstance,ptmxmode=666 devpts /dev/pts &&
-  ln -sf pts/ptmx /dev/ptmx && ln -sf /proc/self/fd /dev/fd
-[ "$(readlink -f /var/lock)" = /run/lock ] || mount -t tmpfs tmpfs /var/lock
-for dir in /etc/ppp /etc/chatscripts; do
-  copy=$(mktemp -d) && cp -a "$dir/." "$copy/" && mount -t tmpfs tmpfs "$dir" && cp -a "$copy/." "$dir/"
-done
-mount -t tmpfs tmpfs /var/log && mount -t debugfs debugfs /sys/kernel/debug && touch /dev/log
-dmesg -n 1  # the console, ttyS0, writes nothing into the UARTs' trace
-# usbmon records from before the first USB device comes, with its line coding.
-for module in usb-common usbcore usbmon; do insmod "$BUILD_DIR/qemu_guest/modules/$module.ko"; done
-cat /sys/kernel/debug/usb/usbmon/0u >"$TMPDIR/usbmon" &
-for module in xhci-hcd xhci-pci usbserial ftdi_sio cdc-acm udc-core dummy_hcd configfs libcomposite u_serial \
-  usb_f_acm g_serial slhc ppp_generic ppp_async; do
-  insmod "$BUILD_DIR/qemu_guest/modules/$module.ko"
-done
-chmod 666 /dev/ttyS*
+source "$(dirname "$0")/../../tools/qemu_guest/serial_guest.bash"
 
-# query_run NAME PORT COMMANDS: `query` in the background; output, status and
-# report in TMPDIR's NAME.out, NAME.status and NAME.ini, with the port's name
-# in the report as "port".
-declare -A runs chains
-query_run() {
-  (
-    status=0
-    "$HALVORN" query "$2" "$3" "$TMPDIR/$1.ini" >"$TMPDIR/$1.out" || status=$?
-    [ ! -e "$TMPDIR/$1.ini" ] || sed -i "s|^\[$2\]|[port]|" "$TMPDIR/$1.ini"
-    echo "$status" >"$TMPDIR/$1.status"
-  ) &
-  runs[$1]=$!
-}
-query_wait() { wait "${runs[$1]}"; }
+declare -A chains
 same_as_pty() { diff "$TMPDIR/$2.out" "$TMPDIR/$1.out" && diff "$TMPDIR/$2.ini" "$TMPDIR/$1.ini"; }
 
-# A modem simulator here, behind a terminal of its own (TMPDIR/NAME.pty).
-declare -A simulators
-simulator() {
-  local name=$1
-  shift
-  rm -f "$TMPDIR/$name.pty"
-  "$BUILD_DIR/modem_simulator" --log "$TMPDIR/$name.log" --ready-file "$TMPDIR/$name.pty" --profile E0 "$@" \
-    >/dev/null &
-  simulators[$name]=$!
-  wait_until 10 test -s "$TMPDIR/$name.pty"
-}
-# The CDC-ACM modem: a simulator behind the gadget's end, at the speed usbmon
-# shows the host set.
-acm_modem() {
-  [ -z "${simulators[acm]:-}" ] || kill "${simulators[acm]}" "${simulators[relay]}"
-  simulator acm --speeds "$1"
-  rm -f "$TMPDIR/relay.ready"
-  python3 "$wire_log" relay "${acm_device%%-*}" /dev/ttyGS0 "$(cat "$TMPDIR/acm.pty")" \
-    "/sys/kernel/debug/usb/usbmon/${acm_device%%-*}u" >"$TMPDIR/relay.ready" &
-  simulators[relay]=$!
-  wait_until 10 test -s "$TMPDIR/relay.ready"
-}
-
-# The wire during a run, from the trace or usbmon file FILE: mark NAME.start
-# and NAME.end FILE note where the run starts and ends in it.
-mark() { wc -l <"$2" >"$TMPDIR/$1"; }
-# wire NAME FILE DECODER...: what went over the line during NAME's run (see
-# wire_log.py), each speed within 0.2 % of one of the table's taken as it.
-wire() {
-  local name=$1 file=$2 decoder=$3
-  shift 3
-  head -n "$(cat "$TMPDIR/$name.end")" "$file" >"$TMPDIR/$name.wire"
-  python3 "$wire_log" "$decoder" "$(($(cat "$TMPDIR/$name.start") + 1))" "$@" "$TMPDIR/$name.wire" | awk '{
-    for (i = split("1200 9600 14400 19200 28800 33600 57600 115200 230400 460800", s); i > 0; i--)
-      if ($1 >= s[i] * 0.998 && $1 <= s[i] * 1.002) $1 = s[i]
-    print }'
-}
 # What the wire should carry for NAME's transcript: each try's probe at its
 # speed, the commands at the speed found, all with DTR up, and DTR down at the
 # end. AS lists the speeds the port runs otherwise: "460800:" sends nothing,
@@ -173,30 +103,22 @@ chain() {
   chains[$1]=$!
 }
 chain uart
-# tty_of DEVICE: the tty of a USB device (1-1: the adapter on port 1).
-tty_of() { ls "/sys/bus/usb/devices/$1:1.0" 2>/dev/null | grep -m1 '^tty'; }
-acm_device() { local path; path=$(ls -d /sys/bus/usb/devices/*/tty/ttyACM0) && path=${path#/sys/bus/usb/devices/} &&
-  echo "${path%%:*}"; }
-wait_until 30 eval 'tty_of 1-1 && tty_of 1-2 && [ -e /dev/ttyGS0 ] && acm_device' >/dev/null 2>&1 ||
-  { echo "FAIL the USB ports did not come up"; exit 1; }
-ftdi1=/dev/$(tty_of 1-1) ftdi2=/dev/$(tty_of 1-2) acm_device=$(acm_device)
-usb_address() { echo "$(cat "/sys/bus/usb/devices/$1/busnum"):$(cat "/sys/bus/usb/devices/$1/devnum")"; }
-chmod 666 /dev/ttyUSB* /dev/ttyACM0
+usb_ports || { echo "FAIL the USB ports did not come up"; exit 1; }
 
-# The FTDI adapters side by side, then the one on port 1 pulled while the tool
-# waits for ATI3's late reply.
+# The FTDI adapters side by side, then the one on port 1 pulled in the middle
+# of a list of commands.
 ftdi() {
   query_run ftdi_worked "$ftdi1" "ATI0|AT+FCLASS=?"
   held_run ftdi_fixed "$ftdi2" "$TMPDIR/usbmon"
   query_wait ftdi_worked
-  query_run ftdi_pulled "$ftdi1" "ATI0|ATI3|ATI0"
-  wait_until 20 grep -q "^AT Command: ATI3" "$TMPDIR/ftdi_pulled.out" && echo U1 >"$out/unplug"
+  query_run ftdi_pulled "$ftdi1" "ATI0|ATI1|ATI2|ATI3|ATI4|ATI5"
+  wait_until 20 grep -q "^AT Command: ATI1" "$TMPDIR/ftdi_pulled.out" && echo U1 >"$out/unplug"
   check "FTDI adapter pulled mid-exchange: the run ends" wait_until 20 test -s "$TMPDIR/ftdi_pulled.status"
   check "it ends with 2 and leaves no lock" test "$(cat "$TMPDIR/ftdi_pulled.status")" = 2 -a ! -e "/run/lock/LCK..${ftdi1#/dev/}"
 }
 acm() {
-  acm_modem 57600 && held_run acm_fixed /dev/ttyACM0 "$TMPDIR/usbmon"
-  acm_modem 115200 && query_run acm_worked /dev/ttyACM0 "ATI0|AT+FCLASS=?" && query_wait acm_worked
+  acm_modem --speeds 57600 && held_run acm_fixed /dev/ttyACM0 "$TMPDIR/usbmon"
+  acm_modem --speeds 115200 && query_run acm_worked /dev/ttyACM0 "ATI0|AT+FCLASS=?" && query_wait acm_worked
 }
 chain ftdi
 chain acm

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The serial line on real kernel drivers: boots a QEMU guest (tools/qemu_guest)
-# in which ports.sh runs `query` and `ras` + `pon` on 16550A UARTs (8250),
-# FTDI USB adapters (ftdi_sio) and a CDC-ACM modem (cdc_acm), each wired to a
-# modem simulator. The simulators of the emulated ports run here, on the
-# terminals QEMU's ports use; the guest hands its results back through one
-# scratch folder, and asks for a USB adapter to be pulled by writing its id to
-# the file `unplug` there.
+# The serial line on real kernel drivers: boots a QEMU guest (boot.sh) in
+# which tests/uart/ports.sh (with serial_guest.bash) runs `query` and `ras` +
+# `pon` on 16550A UARTs (8250), FTDI USB adapters (ftdi_sio) and a CDC-ACM
+# modem (cdc_acm), each wired to a modem simulator. The simulators of the
+# emulated ports run here, on the terminals QEMU's ports use; the guest hands
+# its results back through one scratch folder, and asks for a USB adapter to be
+# pulled by writing its id to the file `unplug` there.
 set -euo pipefail
 
 fail() { echo "FAIL uart: $*"; exit 1; }
@@ -18,7 +18,11 @@ out=$(mktemp -d)
 chmod 755 "$out"
 pids=()
 trap 'kill "${pids[@]}" 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$out"' EXIT
-printf 'export HALVORN=%q BUILD_DIR=%q SOURCE_DIR=%q\n' "$HALVORN" "$BUILD_DIR" "$SOURCE_DIR" >"$out/env"
+# In the order of their dependencies, usbmon first.
+modules="usb-common usbcore usbmon xhci-hcd xhci-pci usbserial ftdi_sio cdc-acm udc-core dummy_hcd configfs
+  libcomposite u_serial usb_f_acm g_serial slhc ppp_generic ppp_async"
+printf 'export HALVORN=%q BUILD_DIR=%q SOURCE_DIR=%q GUEST_MODULES=%q\n' "$HALVORN" "$BUILD_DIR" "$SOURCE_DIR" \
+  "$(echo $modules)" >"$out/env"
 
 # simulator NAME ARGS...: a modem simulator whose log is $out/NAME.log, its
 # terminal in $pty.
@@ -32,11 +36,10 @@ simulator() {
   read -r pty <"$out/$name.ready" || fail "modem simulator $name did not start: $(cat "$out/$name.stderr")"
 }
 # The 16550s' and FTDI adapters' modems: one that answers at 115200 (the
-# worked example), one fixed at 57600. ATI3's reply comes late, so that the
-# adapter can be pulled while the tool waits for it.
+# worked example), one fixed at 57600.
 args=()
 for port in S1:115200 S2:57600 U1:115200 U2:57600; do
-  simulator "${port%:*}" --speeds "${port#*:}" --profile E0 --on ATI3 late:2000
+  simulator "${port%:*}" --speeds "${port#*:}" --profile E0
   args+=(-chardev "serial,id=${port%:*},path=$pty")
 done
 # The PPP link's two ports: QEMU's pipes, which keep CTS and DCD up (a port on
@@ -69,9 +72,7 @@ pids+=($!)
 started=$SECONDS
 status=0
 bash "$SOURCE_DIR/tools/qemu_guest/boot.sh" --seconds "${HALVORN_UART_SECONDS:-150}" --append 8250.nr_uarts=5 \
-  --modules "usb-common usbcore usbmon xhci-hcd xhci-pci usbserial ftdi_sio cdc-acm udc-core dummy_hcd configfs
-    libcomposite u_serial usb_f_acm g_serial slhc ppp_generic ppp_async" \
-  "$BUILD_DIR/qemu_guest" "$out" "$SOURCE_DIR/tests/uart/ports.sh" "${args[@]}" >"$out/qemu" 2>&1 || status=$?
+  --modules "$modules" "$BUILD_DIR/qemu_guest" "$out" "$SOURCE_DIR/tests/uart/ports.sh" "${args[@]}" >"$out/qemu" 2>&1 || status=$?
 echo "guest ran $((SECONDS - started)) s (status $status)"
 
 [ -s "$out/console" ] || { tail -n 20 "$out/qemu" "$out/kernel"; fail "the guest did not start its checks"; }
