@@ -34,9 +34,17 @@ for caller in other self; do
   check "live lock ($caller): no report, the port not even opened, the lock as it was" \
     eval '[ ! -e "$report" ] && nothing_sent && [ "$(cat "$lock")" = "$(printf "%10d" "$pid")" ]'
 done
+# The same port in a spelling too long for a lock name (4090 bytes).
+long=/dev$(printf '/.%.0s' {1..2040})/pts/$device
+expect_run "live lock, the port spelt in ${#long} bytes: status 2" 2 "" "$HALVORN" query "$long" "ATI0" report.ini
 kill "$holder"
 wait "$holder" 2>/dev/null || true
-# $holder is gone now: its lock is stale, and so is one that holds no PID.
+# pppd makes its lock empty, then writes its PID: an empty lock just made is held.
+: >"$lock"
+expect_run "an empty lock just made: status 2" 2 "" "$HALVORN" query "$port" "ATI0" report.ini
+check "... the port not opened, the lock left empty" eval 'nothing_sent && [ -e "$lock" ] && [ ! -s "$lock" ]'
+# A minute old, that empty lock is stale, and so is one that holds no PID.
+touch -d '-1 minute' "$lock"
 printf 'halvorn\n' >"$locks/LCK..$device"
 capture_run "$HALVORN" query "$port" "ATI0" report.ini
 check "stale locks taken over: status 0, the modem asked, no lock left" \
@@ -78,7 +86,9 @@ simulator_stop
 # signal does, the port as found and every lock gone, but one another process
 # put in place of the run's.
 simulator_start --speeds 1200 --on '*' silent
-ln -s "$SIMULATOR_PTY" modem
+# A chain of links, as /dev/modem -> serial/by-id/usb-... -> the port.
+mkdir -p dev/serial/by-id && ln -s "$SIMULATOR_PTY" dev/serial/by-id/usb-Modem
+ln -s ../dev/serial/by-id/usb-Modem dev/modem
 stty -F "$SIMULATOR_PTY" 2400 icanon echo
 found=$(stty -g -F "$SIMULATOR_PTY")
 # 1 while the port is in exclusive mode (TIOCGEXCL; only root can open it
@@ -92,12 +102,16 @@ lock=$locks/LCK..${SIMULATOR_PTY##*/}
 held() { local n; for n; do [ "$(cat "$locks/$n")" = "$(printf '%10d' "$run")" ] || return 1; done; }
 for signal in INT:130 TERM:143 HUP:129; do
   # Without job control a shell starts background jobs with SIGINT ignored.
-  env --default-signal=INT "$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
+  # The run for SIGTERM is started with SIGHUP ignored, as nohup does.
+  ignore=--ignore-signal=HUP
+  [ "$signal" = TERM:143 ] || ignore=
+  env --default-signal=INT $ignore "$HALVORN" query "$PWD/dev/modem" "ATI0" probe.ini >/dev/null &
   run=$!
   wait_until 5 eval '[ "$(exclusive)" = 1 ]' || true
   if [ "$signal" = TERM:143 ]; then
-    check "a run holds the lock under every name of the port, with its PID" \
-      held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
+    kill -HUP "$run" && sleep 1
+    check "an ignored SIGHUP stays ignored; the run holds the lock under every name of the chain of links" \
+      held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem LCK..usb-Modem LCK..serial_by-id_usb-Modem
     rm "$lock" && printf '%10d\n' $$ >"$lock"  # this live shell takes it over
   fi
   kill -"${signal%:*}" "$run"
@@ -111,6 +125,20 @@ for signal in INT:130 TERM:143 HUP:129; do
   check "SIG${signal%:*} with the port open: status ${signal#*:}, the port's settings and mode as found, no lock" \
     test "$status $(stty -g -F "$SIMULATOR_PTY") $(exclusive) $(ls -A "$locks")" = "${signal#*:} $found 0 "
 done
+# SIGTERM at each step of the open (strace sends it on the nth ioctl) up to
+# the one that sets exclusive mode, while another program holds the line open.
+exec {line}<>"$SIMULATOR_PTY"
+outcomes=
+for when in 1 2 3 4 5 6; do
+  status=0
+  strace -qq -o trace -e trace=ioctl -e inject=ioctl:signal=SIGTERM:when=$when \
+    "$HALVORN" query "$SIMULATOR_PTY" "ATI0" probe.ini >/dev/null || status=$?
+  outcomes+="$status $(exclusive) $(ls -A "$locks");"
+  if grep -A1 'TIOCEXCL)' trace | grep -q '^--- SIGTERM'; then break; fi
+done
+check "SIGTERM at the open up to TIOCEXCL: status 143, the port not exclusive, no lock" \
+  eval 'grep -A1 "TIOCEXCL)" trace | grep -q "^--- SIGTERM" && [ -z "${outcomes//143 0 ;}" ]'
+exec {line}>&-
 simulator_stop
 
 simulator_start --speeds 9600 --profile E0
