@@ -78,8 +78,9 @@ rm "$peers/Manual"
 own=$(mktemp -d) && cp "$HALVORN" "$own/halvorn" && chown nobody "$own" && chmod 755 "$own"
 expect_run "a caller who may not write pppd's files" 255 $'RasValidateEntryName failed: Error = 5\n' \
   runuser -u nobody -- env ALLUSERSPROFILE="$own" "$own/halvorn" ras Mine m 1 u p 9600
-check "nothing in their phonebook" test ! -e "$own/Application Data"
-check "refusals wrote nothing" test "$(state)" = "$before"
+expect_run "... nor the default phonebook, root's: the entry's write refuses first" 254 $'RasSetEntryProperties failed: Error = 624\n' \
+  runuser -u nobody -- env -u ALLUSERSPROFILE "$own/halvorn" ras Mine m 1 u p 9600
+check "refusals wrote nothing, nor in the caller's phonebook" test "$(state)" = "$before" -a ! -e "$own/Application Data"
 
 # The longest connect word pppd reads whole: 1023 bytes (a byte more is
 # refused above). pppd warns of a word it cuts.

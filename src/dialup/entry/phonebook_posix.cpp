@@ -228,6 +228,11 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   if (ppp.Present()) WriterLock::RemoveStale(ppp.LockPath());
   bool resume = false;
   if (const uint32_t taken = CheckNameFree(name, resume)) return taken;
+  // A phonebook folder the caller may not create files in (the default one,
+  // to anyone but root) takes no entry: the entry's write says so (624),
+  // before anything else is looked at, and writes nothing.
+  const std::string folder = FolderOf(m_strPhonebookPath);
+  if (!MayCreateFilesIn(folder)) return 0;
   // What a later step would refuse is refused now, before anything is
   // written: a refused run leaves nothing behind for a retry to trip over.
   if (const uint32_t failure =
@@ -243,15 +248,9 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   // /etc/ppp) keeps runs on other phonebooks from writing them at once.
   std::vector<std::string> sharedLocks;
   if (ppp.Present()) sharedLocks.push_back(ppp.LockPath());
-  const int lockError =
-      m_pTransaction->Begin(FolderOf(m_strPhonebookPath), kLockFileName, sharedLocks);
-  // A folder the caller may not create files in takes no entry either: the
-  // entry's write says so, as it always has. A lock that cannot be taken for
-  // any other reason (a link, a FIFO or another user's file in its place)
-  // refuses the run here, before it writes anything.
-  if ((lockError == EACCES || lockError == EPERM || lockError == EROFS) &&
-      !MayCreateFilesIn(FolderOf(m_strPhonebookPath)))
-    return 0;
+  const int lockError = m_pTransaction->Begin(folder, kLockFileName, sharedLocks);
+  // A lock that cannot be taken (a link, a FIFO or another user's file in
+  // its place) refuses the run here, before it writes anything.
   if (const uint32_t failure = RasStatusFromErrno(lockError, ErrnoStep::kWrite)) return failure;
   const uint32_t taken = CheckNameFree(name, resume);
   if (taken != 0) {
