@@ -91,12 +91,16 @@ expect_run "ALLUSERSPROFILE not UTF-8" 255 $'RasValidateEntryName failed: Error 
   env ALLUSERSPROFILE="$root/"$'\xff' "$HALVORN" ras NotUtf8 m 1 - - 9600
 check "nothing created for it" test -z "$(find "$root" -maxdepth 1 -name $'*\xff*')"
 
-# A phonebook saved as UTF-16LE stays UTF-16LE.
+# A phonebook saved as UTF-16LE stays UTF-16LE: every unit of it kept, a
+# lone surrogate (D800) and an odd last byte among them, the entry added.
 utf16_all=$root/utf16 utf16_pbk=$(pbk_in "$root/utf16")/rasphone.pbk
 mkdir -p "$(pbk_in "$utf16_all")"
 printf '\xff\xfe' >"$utf16_pbk"
-printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
+printf '[Home]\r\n; ' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
+printf '\x00\xd8\r\x00\n\x00\x01' >>"$utf16_pbk" && cp "$utf16_pbk" "$root/utf16.before"
 expect_run "ras into a UTF-16 phonebook" 0 "" env ALLUSERSPROFILE="$utf16_all" "$HALVORN" ras Utf16 m 1 - - 9600
-check "still UTF-16LE with its BOM" test "$(head -c 2 "$utf16_pbk" | od -An -tx1 | tr -d ' ')" = fffe
-check "holds the old and the new entry" test "$(tail -c +3 "$utf16_pbk" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r' | grep -c -e '^\[Home\]$' -e '^\[Utf16\]$' -e '^ConnectBps=9600$')" = 3
+check "its units kept, the entry added in UTF-16LE, the odd byte still last" test \
+  "$(cmp -n $(($(stat -c %s "$root/utf16.before") - 1)) "$root/utf16.before" "$utf16_pbk" && tail -c 1 "$utf16_pbk" | od -An -tx1
+  head -c -1 "$utf16_pbk" | iconv -c -f UTF-16LE -t UTF-8 | tr -d '\r' | grep -c -e '^\[Utf16\]$' -e '^ConnectBps=9600$')" = " 01
+2"
 finish
