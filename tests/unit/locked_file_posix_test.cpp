@@ -22,9 +22,8 @@ int SetTo(const std::string& path, const std::string& text) {
   return UpdateFileLocked(path, [&](std::string& current) { current = text; return true; });
 }
 
-// Modes kept, made under a careless umask and nothing left beside a report or
-// the phonebook are checked through the real binary (tests/e2e/hostile_files.sh,
-// ppp.sh); here a killed run's temporary file, a name of 250 bytes and a link.
+// Modes and litter: tests/e2e/hostile_files.sh; here a killed run's
+// temporary file, a name of 250 bytes and a link.
 TEST(LockedFileTest, ReplacesThroughALinkAndLeavesNothingBeside) {
   ScratchFolder folder;
   ScratchFolder::Write(folder.Path("target.ini"), "old");
@@ -61,9 +60,8 @@ TEST(LockedFileTest, PlacesANewFileWholeAndReplacesOnlyWhenAsked) {
   EXPECT_EQ(folder.Names(), (Names{"Office", "link"}));
 }
 
-// A folder others can write to, a planted link and a careless umask are
-// checked through the real binary (tests/e2e/hostile_files.sh), and so is a
-// held lock; here a file of someone else's, and one that others could read.
+// A folder others can write to, a planted link: tests/e2e/hostile_files.sh;
+// here a file of someone else's, and one that others could read.
 TEST(LockedFileTest, SecretsGoOnlyIntoAPrivateFileOfTheCallers) {
   ScratchFolder folder;
   auto secret = [&](const std::string& name) {

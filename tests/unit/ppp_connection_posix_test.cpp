@@ -62,10 +62,8 @@ TEST(PppSecrets, EntryReplacesOnlyItsOwnEarlierLines) {
   }
 }
 
-// Modes, secrets, refusals and a missing ppp package are checked with the real
-// binary and pppd (tests/e2e/ppp.sh); what may be stored in phonebook_posix_test.cpp.
-// Here an empty user (from "-"): no user line and no secret, and a secret an
-// earlier run left for the name goes.
+// An empty user (from "-"): no user line and no secret, and a secret an
+// earlier run left for the name goes (the rest: tests/e2e/ppp.sh).
 TEST(PppPhonebook, AnEmptyUserWritesNoUserLineAndNoSecret) {
   ScratchFolder scratch;
   for (const char* folder : {"etc", "etc/ppp", "etc/ppp/peers", "etc/chatscripts"})
