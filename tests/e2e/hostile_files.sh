@@ -21,14 +21,18 @@ mkdir -m 1777 shared
 printf 'root only' >target.ini
 ln -s "$root/target.ini" shared/report.ini
 chown -h 65534:65534 shared/report.ini
-reports=(fifo.ini folder.ini readonly.ini null.ini shared/report.ini)
+mkdir full && mount -t tmpfs -o size=8k tmpfs full && printf 'old' >full/r.ini
+head -c 8192 /dev/zero >full/filler 2>/dev/null || true  # the disk is full
+reports=(fifo.ini folder.ini readonly.ini null.ini shared/report.ini full/r.ini)
 for report in "${reports[@]}"; do
   before=$(stat -c '%F %i %s' "$report")
   capture_run query "$report"
   check "report $report: refused with 3, said so, left as it was" test \
     "$run_status $(stat -c '%F %i %s' "$report") ${run_output/*$'\nReport write failed: AT\n'*/shown}" = "3 $before shown"
 done
-check "read-only report and planted link's target keep their text" test "$(cat readonly.ini target.ini)" = "oldroot only"
+check "read-only report, planted link's target, report on a full disk keep their text" \
+  test "$(cat readonly.ini target.ini full/r.ini; ls -A full | tr '\n' ' ')" = "oldroot onlyoldfiller r.ini "
+umount full
 
 umask 000
 capture_run query fresh.ini
@@ -38,7 +42,7 @@ check "a device's escapes are shown, not obeyed" \
 check "the report keeps the reply's bytes" grep -qF $'ATI0=\e]0;owned\a\e[2J  OK' fresh.ini
 check "a new report is 0644 under umask 000" test "$(stat -c %a fresh.ini)" = 644
 check "nothing beside the reports" \
-  test "$(ls -A | grep -v '^shared$' | sort | tr '\n' ' ')" = \
+  test "$(ls -A | grep -v -e '^shared$' -e '^full$' | sort | tr '\n' ' ')" = \
   "$(printf '%s\n' "${reports[@]}" fresh.ini target.ini | grep -v / | sort | tr '\n' ' ')"
 simulator_stop
 

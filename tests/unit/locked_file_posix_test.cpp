@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <string>
 #include <vector>
 
@@ -79,26 +76,6 @@ TEST(LockedFileTest, SecretsGoOnlyIntoAPrivateFileOfTheCallers) {
   EXPECT_EQ(secret("cred"), 0);
   struct stat info {};
   EXPECT_EQ(::stat(folder.Path("cred").c_str(), &info) == 0 ? info.st_mode & 07777 : 0u, 0600u);
-}
-
-// A real write failure, also when the tests run as root: a file-size limit
-// (in a child, to spare the test runner) fails the temporary file's write.
-TEST(LockedFileTest, FailedWriteLeavesOldFileIntact) {
-  ScratchFolder folder;
-  const std::string path = folder.Path("r.ini");
-  ScratchFolder::Write(path, "[A]\r\nk=old\r\n");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{16, 16};
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-    ::_exit(SetTo(path, std::string(4096, 'x')) == EFBIG ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(ScratchFolder::Read(path), "[A]\r\nk=old\r\n");
-  EXPECT_EQ(folder.Names(), Names{"r.ini"});  // no temporary file left
 }
 
 }  // namespace
