@@ -67,9 +67,7 @@ class CreatePhonebookEntryTest : public ::testing::Test {
   LoggingWriterAndShortcuts writer{log};
 };
 
-// A good run's record, credentials, keys and calls, the record size a service
-// asks for, a taken name (183) and a speed-key folder not found: through the
-// real binaries (tests/wine/ras.sh against the Remote Access double, tests/e2e).
+// What the real binaries do not reach (tests/wine/ras.sh, tests/e2e/ras.sh).
 TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
   const std::string notWritten = "Phonebook file not written: Error = ";
   struct Case {
