@@ -60,21 +60,15 @@ check "small reported size: own record written" cmp -s "$log" <(calls Small 4048
 expect_run "ras with a shortcut" 0 $'Shortcut creation error!\n\n' ras Linked shortcut
 check "no link file" [ -z "$(find "$WINEPREFIX/drive_c" -name 'Linked.lnk*')" ]
 
-# Without the junction the speed keys find no folder; entry and credentials stay.
-rm "$junction"
-expect_run "speed keys not written" 251 $'Phonebook file not written: Error = 3\n' ras Elsewhere
-check "speed keys not written: credentials stored" test -n "$(section Elsewhere "$credentials")"
-link_like_windows
-
 # Wine's own stub service, up to its credential call (635, whose low 8 bits
 # are the status): the speed keys go into a phonebook saved as UTF-16LE with
 # its byte-order mark, which stays so, its other sections kept, a name outside
-# the ANSI code page included. An ANSI phonebook cannot hold that name: the
-# keys are refused rather than written under "[????]".
+# the ANSI code page included. An ANSI phonebook cannot hold that name: it is
+# refused before the entry is written rather than keyed under "[????]".
 rm -rf "$pbk_folder" && mkdir -p "$pbk_folder"
 printf '[Home]\r\nPhoneNumber=111\r\n' >"$pbk"
-WINEDLLOVERRIDES= expect_run "stub service, ANSI phonebook, Cyrillic name" 123 \
-  $'Phonebook file not written: Error = 1113\n' halvorn_exe ras Офис m 555 alice pw 57600
+WINEDLLOVERRIDES= expect_run "stub service, ANSI phonebook, Cyrillic name" 255 \
+  $'RasValidateEntryName failed: Error = 123\n' halvorn_exe ras Офис m 555 alice pw 57600
 check "ANSI phonebook: no byte changed" test "$(cat "$pbk")" = $'[Home]\r\nPhoneNumber=111\r'
 { printf '\xff\xfe'; printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE; } >"$pbk"
 WINEDLLOVERRIDES= expect_run "stub service, UTF-16 phonebook" 123 "" halvorn_exe ras Офис m 555 alice pw 57600
