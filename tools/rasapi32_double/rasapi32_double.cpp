@@ -217,7 +217,8 @@ DWORD ValidateName(LPCWSTR phonebook, LPCWSTR entry) {
   const bool fileFirst = order != nullptr && std::strcmp(order, "file-first") == 0;
   if (!fileFirst && (entry == nullptr || !IsWellFormedName(entry))) return ERROR_INVALID_NAME;
   if (!PhonebookExists()) return ERROR_CANNOT_OPEN_PHONEBOOK;
-  if (const char* failure = std::getenv("RAS_DOUBLE_VALIDATION")) return std::strtoul(failure, nullptr, 10);
+  const char* failure = std::getenv("RAS_DOUBLE_VALIDATION");
+  if (failure != nullptr && *failure != '\0') return std::strtoul(failure, nullptr, 10);
   if (entry == nullptr || !IsWellFormedName(entry)) return ERROR_INVALID_NAME;
   return EntryExists(entry) ? ERROR_ALREADY_EXISTS : 0;
 }
