@@ -31,7 +31,8 @@ TEST(PosixProfileWriterTest, MissingFolderFailsWithoutCreatingIt) {
 TEST(FaithfulProfileWriterTest, RefusesWhatCannotBeReadBackWith87) {
   for (const auto& [section, key, stored] : {std::tuple{u"[COM3", u" A[T]?;", true}, {u"COM3", u" \t", false},
                                              {u"COM3", u";AT", false}, {u"COM3", u"S0=1", false},
-                                             {u"CO]M3", u"AT", false}, {u"CO\nM3", u"AT", false}}) {
+                                             {u"CO]M3", u"AT", false}, {u"CO\nM3", u"AT", false},
+                                             {u"CO\tM3", u"AT", false}, {u"COM3 ", u"AT", false}}) {
     FakeProfileWriter fake;
     FaithfulProfileWriter writer(fake);
     EXPECT_EQ(writer.WriteString(section, key, u"v", u"r.ini"), stored) << EncodeUtf8(section) << EncodeUtf8(key);

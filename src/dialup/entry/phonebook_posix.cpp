@@ -11,13 +11,13 @@
 #include <optional>
 #include <string_view>
 
+#include "dialup/entry/entry_name.h"
 #include "dialup/entry/entry_transaction_posix.h"
 #include "dialup/pppd/ppp_connection_posix.h"
 #include "dialup/pppd/ppp_secrets_posix.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "profile/profile_writer_posix.h"
-#include "text/ascii.h"
 #include "text/code_page.h"
 #include "text/utf8.h"
 #include "text/wide_string.h"
@@ -158,16 +158,13 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
   if (entryName == nullptr) return false;
   const std::u16string_view name(entryName);
   if (name.empty() || name.size() > kMaxEntryNameChars) return false;
-  if (name.front() == u'.' || name.front() == u' ' || name.back() == u' ') return false;
-  if (HasLoneSurrogate(name)) return false;
-  bool hasLetterOrDigit = false;
-  for (char16_t unit : name) {
-    if (unit < 0x20 || unit == 0x7F) return false;
-    if (std::u16string_view(u"|><?*\\/:[]").find(unit) != std::u16string_view::npos) return false;
-    // Beyond ASCII, anything from the Latin letters on counts as a letter.
-    if (IsAsciiAlphaNumeric(unit) || unit >= 0xC0) hasLetterOrDigit = true;
-  }
-  return hasLetterOrDigit;
+  if (!HasDocumentedEntryNameForm(name) || HasLoneSurrogate(name)) return false;
+  // The name is a section of the phonebook file: blanks at its ends would be
+  // dropped, and a bracket or a control character would break its line.
+  if (name.front() == u' ' || name.back() == u' ') return false;
+  for (char16_t unit : name)
+    if (unit < 0x20 || unit == 0x7F || unit == u'[' || unit == u']') return false;
+  return true;
 }
 
 PosixPhonebook::~PosixPhonebook() = default;
