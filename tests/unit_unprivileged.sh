@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs unit tests of what file modes refuse, which bind every user but root, as
-# an unprivileged user: under root (as CI runs) as nobody through setpriv,
-# otherwise as the caller. A test that skips or does not run fails here, so
-# that it never drops out of CI unnoticed. Usage: unit_unprivileged.sh BINARY FILTER.
+# Runs unit tests of what file modes refuse as nobody (through setpriv) when
+# run as root, else as the caller; one that skips or does not run fails.
+# Usage: unit_unprivileged.sh BINARY FILTER.
 set -euo pipefail
 binary=$1 filter=$2
 scratch=$(mktemp -d)

@@ -25,13 +25,23 @@ bool FaithfulProfileWriter::CanStore(const char16_t* section, const char16_t* ke
   const std::u16string_view sectionName(section);
   const std::u16string_view keyName(key);
   if (HoldsLineEnd(sectionName) || HoldsLineEnd(keyName)) return false;
-  // "]" would end the section's header early.
-  if (sectionName.find(u']') != sectionName.npos) return false;
+  // "]" would end the section's header early; blanks at its ends are dropped
+  // when the section is looked up, so " Office" would be Office's section; and
+  // the file's readers trim or break lines at other control characters.
+  if (sectionName.find(u']') != sectionName.npos || TrimBlanks(sectionName) != sectionName) return false;
+  for (char16_t unit : sectionName)
+    if (unit < 0x20 || unit == 0x7F) return false;
   // An empty key reads back as no key; ";" starts a comment, "[" a header,
   // and the first "=" ends the key.
   const std::u16string_view trimmedKey = TrimBlanks(keyName);
   if (trimmedKey.empty() || trimmedKey.front() == u';' || trimmedKey.front() == u'[') return false;
   return keyName.find(u'=') == keyName.npos;
+}
+
+bool FaithfulProfileWriter::CanHold(const char16_t* section, const char16_t* key,
+                                    const char16_t* value, const char16_t* fileName) {
+  return CanStore(section, key) && value != nullptr &&
+         (fileName == nullptr || m_rInner.CanHold(section, key, value, fileName));
 }
 
 bool FaithfulProfileWriter::WriteString(const char16_t* section, const char16_t* key,

@@ -16,10 +16,13 @@ class FaithfulProfileWriter final : public ProfileWriter {
 
   // Refused with ERROR_INVALID_PARAMETER (87): a key that is empty or only
   // blanks, a key that starts with ";" or "[" (after its blanks) or holds "=",
-  // a section that holds "]", any name that holds CR or LF.
+  // a section with blanks at either end or that holds "]" or a control
+  // character, any name that holds CR or LF.
   bool WriteString(const char16_t* section, const char16_t* key, const char16_t* value,
                    const char16_t* fileName) override;
   uint32_t LastError() override;
+  bool CanHold(const char16_t* section, const char16_t* key, const char16_t* value,
+               const char16_t* fileName) override;
 
   static bool CanStore(const char16_t* section, const char16_t* key);
 

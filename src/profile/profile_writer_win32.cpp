@@ -51,6 +51,12 @@ bool FitsAnsiCodePage(const wchar_t* text) {
 
 }  // namespace
 
+bool Win32ProfileWriter::CanHold(const char16_t* section, const char16_t* key, const char16_t* value,
+                                 const char16_t* fileName) {
+  return fileName == nullptr || IsUtf16File(FullPathOf(AsWide(fileName))) ||
+         (FitsAnsiCodePage(AsWide(section)) && FitsAnsiCodePage(AsWide(key)) && FitsAnsiCodePage(AsWide(value)));
+}
+
 bool Win32ProfileWriter::WriteString(const char16_t* section, const char16_t* key,
                                      const char16_t* value, const char16_t* fileName) {
   if (fileName == nullptr || *fileName == u'\0') {
@@ -58,8 +64,7 @@ bool Win32ProfileWriter::WriteString(const char16_t* section, const char16_t* ke
     return false;
   }
   const std::wstring path = FullPathOf(AsWide(fileName));
-  if (!IsUtf16File(path) && !(FitsAnsiCodePage(AsWide(section)) && FitsAnsiCodePage(AsWide(key)) &&
-                              FitsAnsiCodePage(AsWide(value)))) {
+  if (!CanHold(section, key, value, reinterpret_cast<const char16_t*>(path.c_str()))) {
     m_dwError = ERROR_NO_UNICODE_TRANSLATION;
     return false;
   }

@@ -110,6 +110,14 @@ void GiveBackOpenPort() {
   g_fdOpenPort = -1;
 }
 
+// The handler has no more to give back for the port fd.
+void ForgetOpenPort(int fd) {
+  SignalsHeld held;
+  if (g_fdOpenPort != fd) return;
+  g_fdOpenPort = -1;
+  UnregisterReleaseStep(GiveBackOpenPort);
+}
+
 }  // namespace
 
 std::string PosixComm::DeviceFileFor(const char16_t* path) {
@@ -145,10 +153,18 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
   int exclusive = 0;
   SavedLineSettings found;
   if (ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) errno = EBUSY;
-  if (exclusive != 0 || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
-      (ioctl(fd, TIOCEXCL) != 0 && errno != ENOTTY && errno != EINVAL) ||
-      !SaveLineSettings(fd, found)) {
+  bool opened = exclusive == 0 && flock(fd, LOCK_EX | LOCK_NB) == 0 && SaveLineSettings(fd, found);
+  // The signal handler gives the port back from its first change on.
+  if (opened) {
+    SignalsHeld held;
+    g_openPortFound = found;
+    g_fdOpenPort = fd;
+    RegisterReleaseStep(GiveBackOpenPort);
+  }
+  opened = opened && (ioctl(fd, TIOCEXCL) == 0 || errno == ENOTTY || errno == EINVAL);
+  if (!opened) {
     const int error = errno;
+    ForgetOpenPort(fd);
     close(fd);
     errno = error;
     return kInvalidCommHandle;
@@ -157,12 +173,6 @@ CommHandle PosixComm::OpenComm(const char16_t* path) {
   // from before the open (a late reply to an earlier exchange) goes.
   tcflush(fd, TCIFLUSH);
 
-  {
-    SignalsHeld held;
-    g_openPortFound = found;
-    g_fdOpenPort = fd;
-    RegisterReleaseStep(GiveBackOpenPort);
-  }
   const CommHandle handle = static_cast<CommHandle>(fd);
   PortState& state = m_mapPorts[handle];
   state = PortState{};
@@ -386,10 +396,7 @@ bool PosixComm::CloseHandle(CommHandle handle) {
   const int fd = Descriptor(handle);
   SignalsHeld held;
   GiveBackPort(fd, found);
-  if (g_fdOpenPort == fd) {
-    g_fdOpenPort = -1;
-    UnregisterReleaseStep(GiveBackOpenPort);
-  }
+  ForgetOpenPort(fd);
   return close(fd) == 0;
 }
 

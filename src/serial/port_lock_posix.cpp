@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <string_view>
 
 #include "serial/comm_posix.h"
@@ -22,16 +23,25 @@ namespace halvorn {
 namespace {
 
 constexpr int kAttempts = 5;  // a stale lock taken over may be taken by another in between
+// The kernel follows at most 40 links in a path: no chain that reaches a
+// device is longer.
+constexpr int kMaxHops = 40;
+// pppd makes its lock empty and then writes its PID: an empty lock this
+// young may be one in the making. An older one was left by a maker killed
+// in between.
+constexpr time_t kFreshLockSeconds = 10;
 // UUCP's name for a lock's temporary file: "LTMP." and the PID of its maker.
 constexpr std::string_view kTemporaryPrefix = "LTMP.";
 constexpr char kParkedSuffix[] = ".stale";
 
-// The names this process holds, for the signal handler: fixed buffers, since
-// the handler may only make async-signal-safe calls. Every name is a link to
-// one file, which holds this process's PID.
-constexpr size_t kMaxNames = 4;
-char g_szHeldNames[kMaxNames][PATH_MAX];
+// The names this process holds in the lock folder, for the signal handler:
+// fixed buffers, since the handler may only make async-signal-safe calls.
+// Every name is a link to one file, which holds this process's PID. Two names
+// for the path as typed, each hop of links and the device.
+constexpr size_t kMaxNames = 2 * (kMaxHops + 2);
+char g_szHeldNames[kMaxNames][NAME_MAX + 1];
 volatile sig_atomic_t g_nHeldNames = 0;
+int g_fdHeldFolder = -1;
 dev_t g_nHeldDevice = 0;
 ino_t g_nHeldInode = 0;
 
@@ -40,11 +50,54 @@ ino_t g_nHeldInode = 0;
 void RemoveHeldNames() {
   for (sig_atomic_t i = g_nHeldNames; i-- > 0;) {
     struct stat info {};
-    if (lstat(g_szHeldNames[i], &info) == 0 && info.st_dev == g_nHeldDevice &&
-        info.st_ino == g_nHeldInode)
-      unlink(g_szHeldNames[i]);
+    if (fstatat(g_fdHeldFolder, g_szHeldNames[i], &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+        info.st_dev == g_nHeldDevice && info.st_ino == g_nHeldInode)
+      unlinkat(g_fdHeldFolder, g_szHeldNames[i], 0);
   }
   g_nHeldNames = 0;
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A path as a user would type it: no empty or "." components, and ".." taking
+// the component before it away (links are not followed).
+std::string Tidied(const std::string& path) {
+  const bool absolute = path.starts_with('/');
+  std::vector<std::string> parts;
+  for (size_t start = 0, end = 0; start <= path.size(); start = end + 1) {
+    end = std::min(path.find('/', start), path.size());
+    const std::string part = path.substr(start, end - start);
+    if (part == ".." && !parts.empty() && parts.back() != "..")
+      parts.pop_back();
+    else if (!part.empty() && part != "." && !(part == ".." && absolute))
+      parts.push_back(part);
+  }
+  std::string tidied;
+  for (const std::string& part : parts) tidied += "/" + part;
+  if (!absolute) tidied.erase(0, 1);
+  return tidied.empty() ? (absolute ? "/" : ".") : tidied;
+}
+
+// The paths a program may be given for the port: the path as typed, each
+// hop of the chain of links from it (as /dev/modem leads to
+// /dev/serial/by-id/usb-...), and the device the chain ends at.
+std::vector<std::string> PathsAlongLinks(const std::string& file, const std::string& device) {
+  std::vector<std::string> paths{file};
+  std::string hop = file;
+  char target[PATH_MAX];
+  for (int i = 0; i < kMaxHops; ++i) {
+    const ssize_t length = readlink(hop.c_str(), target, sizeof target);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof target) break;
+    const std::string next(target, static_cast<size_t>(length));
+    hop = Tidied(next.starts_with('/') ? next : FolderOf(hop) + "/" + next);
+    paths.push_back(hop);
+  }
+  paths.push_back(device);
+  return paths;
 }
 
 std::string LastComponent(const std::string& path) {
@@ -67,8 +120,13 @@ LockState Inspect(const std::string& path) {
   if (fd < 0) return errno == ENOENT ? LockState::kNone : LockState::kLive;
   char content[64] = {};
   const ssize_t length = read(fd, content, sizeof content - 1);
+  struct stat info {};
+  const bool fresh = fstat(fd, &info) != 0 || info.st_mtime > time(nullptr) - kFreshLockSeconds;
   close(fd);
   if (length < 0) return LockState::kLive;  // unreadable: assume its owner is there
+  // Empty: its maker is about to write its PID, as pppd does (and pppd
+  // itself refuses such a lock), unless it has been empty for long.
+  if (length == 0) return fresh ? LockState::kLive : LockState::kStale;
 
   long pid = 0;
   const bool text = std::all_of(content, content + length, [](char c) {
@@ -156,12 +214,16 @@ int LinkContent(int fd, const std::string& named, const std::string& path) {
   return linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW);
 }
 
+void CloseHeldFolder() {
+  if (g_fdHeldFolder >= 0) close(g_fdHeldFolder);
+  g_fdHeldFolder = -1;
+}
+
 }  // namespace
 
-std::vector<std::string> UucpPortLock::LockNamesFor(const std::string& file,
-                                                    const std::string& device) {
+std::vector<std::string> UucpPortLock::LockNamesFor(const std::vector<std::string>& paths) {
   std::vector<std::string> names;
-  for (const std::string& path : {device, file}) {
+  for (const std::string& path : paths) {
     // The terminal programs' names: the device's last component.
     names.push_back("LCK.." + LastComponent(path));
     // pppd's: the path after "dev/", with every "/" turned into "_".
@@ -173,8 +235,11 @@ std::vector<std::string> UucpPortLock::LockNamesFor(const std::string& file,
     }
   }
   std::vector<std::string> unique;
+  // No program can hold a lock under a name too long for a file.
   for (const std::string& name : names)
-    if (std::find(unique.begin(), unique.end(), name) == unique.end()) unique.push_back(name);
+    if (name.size() > 5 && name.size() <= NAME_MAX &&
+        std::find(unique.begin(), unique.end(), name) == unique.end())
+      unique.push_back(name);
   return unique;
 }
 
@@ -184,21 +249,18 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   char resolved[PATH_MAX];
   // No such device: nothing to guard, and the exchange reports the failure.
   if (realpath(file.c_str(), resolved) == nullptr) return 0;
-  std::vector<std::string> paths;
-  for (const std::string& name : LockNamesFor(file, resolved)) {
-    paths.push_back(m_strFolder + "/" + name);
-    if (paths.back().size() >= sizeof g_szHeldNames[0]) return 0;
-  }
+  const std::vector<std::string> names = LockNamesFor(PathsAlongLinks(file, resolved));
 
   // Until every name is held and recorded, a signal would find the handler
   // without the record: it waits.
   SignalsHeld held;
+  g_fdHeldFolder = open(m_strFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
   RemoveDeadTemporaries(m_strFolder);
   std::string named;
   const int fd = CreateContent(m_strFolder, named);
   struct stat content {};
   // A folder the caller may not write to: checking the names is all we can do.
-  const bool canLock = fd >= 0 && fstat(fd, &content) == 0;
+  const bool canLock = fd >= 0 && fstat(fd, &content) == 0 && g_fdHeldFolder >= 0;
   const std::string parked =
       m_strFolder + "/" + std::string(kTemporaryPrefix) + std::to_string(getpid()) + kParkedSuffix;
   g_nHeldDevice = content.st_dev;
@@ -207,11 +269,12 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   uint32_t result = 0;
   // Every name is taken: pppd looks only at its own, the terminal programs
   // at theirs.
-  for (const std::string& path : paths) {
+  for (const std::string& name : names) {
+    const std::string path = m_strFolder + "/" + name;
     bool taken = false;
     for (int attempt = 0; attempt < kAttempts && !taken && result == 0; ++attempt) {
       if (canLock && LinkContent(fd, named, path) == 0) {
-        std::memcpy(g_szHeldNames[g_nHeldNames], path.c_str(), path.size() + 1);
+        std::memcpy(g_szHeldNames[g_nHeldNames], name.c_str(), name.size() + 1);
         g_nHeldNames = g_nHeldNames + 1;
         taken = true;
       } else if (canLock && errno != EEXIST) {
@@ -231,15 +294,20 @@ uint32_t UucpPortLock::Acquire(const char16_t* devicePath) {
   if (fd >= 0) close(fd);
   if (!named.empty()) unlink(named.c_str());
   if (result != 0) RemoveHeldNames();
-  if (g_nHeldNames > 0) RegisterReleaseStep(RemoveHeldNames);
+  if (g_nHeldNames > 0)
+    RegisterReleaseStep(RemoveHeldNames);
+  else
+    CloseHeldFolder();
   return result;
 }
 
 void UucpPortLock::Release() {
   SignalsHeld held;
-  if (g_nHeldNames == 0) return;
-  RemoveHeldNames();
-  UnregisterReleaseStep(RemoveHeldNames);
+  if (g_nHeldNames > 0) {
+    RemoveHeldNames();
+    UnregisterReleaseStep(RemoveHeldNames);
+  }
+  CloseHeldFolder();
 }
 
 }  // namespace halvorn

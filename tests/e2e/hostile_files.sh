@@ -21,14 +21,18 @@ mkdir -m 1777 shared
 printf 'root only' >target.ini
 ln -s "$root/target.ini" shared/report.ini
 chown -h 65534:65534 shared/report.ini
-reports=(fifo.ini folder.ini readonly.ini null.ini shared/report.ini)
+mkdir full && mount -t tmpfs -o size=8k tmpfs full && printf 'old' >full/r.ini
+head -c 8192 /dev/zero >full/filler 2>/dev/null || true  # the disk is full
+reports=(fifo.ini folder.ini readonly.ini null.ini shared/report.ini full/r.ini)
 for report in "${reports[@]}"; do
   before=$(stat -c '%F %i %s' "$report")
   capture_run query "$report"
   check "report $report: refused with 3, said so, left as it was" test \
     "$run_status $(stat -c '%F %i %s' "$report") ${run_output/*$'\nReport write failed: AT\n'*/shown}" = "3 $before shown"
 done
-check "read-only report and planted link's target keep their text" test "$(cat readonly.ini target.ini)" = "oldroot only"
+check "read-only report, planted link's target, report on a full disk keep their text" \
+  test "$(cat readonly.ini target.ini full/r.ini; ls -A full | tr '\n' ' ')" = "oldroot onlyoldfiller r.ini "
+umount full
 
 umask 000
 capture_run query fresh.ini
@@ -38,7 +42,7 @@ check "a device's escapes are shown, not obeyed" \
 check "the report keeps the reply's bytes" grep -qF $'ATI0=\e]0;owned\a\e[2J  OK' fresh.ini
 check "a new report is 0644 under umask 000" test "$(stat -c %a fresh.ini)" = 644
 check "nothing beside the reports" \
-  test "$(ls -A | grep -v '^shared$' | sort | tr '\n' ' ')" = \
+  test "$(ls -A | grep -v -e '^shared$' -e '^full$' | sort | tr '\n' ' ')" = \
   "$(printf '%s\n' "${reports[@]}" fresh.ini target.ini | grep -v / | sort | tr '\n' ' ')"
 simulator_stop
 
@@ -91,12 +95,16 @@ expect_run "ALLUSERSPROFILE not UTF-8" 255 $'RasValidateEntryName failed: Error 
   env ALLUSERSPROFILE="$root/"$'\xff' "$HALVORN" ras NotUtf8 m 1 - - 9600
 check "nothing created for it" test -z "$(find "$root" -maxdepth 1 -name $'*\xff*')"
 
-# A phonebook saved as UTF-16LE stays UTF-16LE.
+# A phonebook saved as UTF-16LE stays UTF-16LE: every unit of it kept, a
+# lone surrogate (D800) and an odd last byte among them, the entry added.
 utf16_all=$root/utf16 utf16_pbk=$(pbk_in "$root/utf16")/rasphone.pbk
 mkdir -p "$(pbk_in "$utf16_all")"
 printf '\xff\xfe' >"$utf16_pbk"
-printf '[Home]\r\nPhoneNumber=111\r\n' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
+printf '[Home]\r\n; ' | iconv -f UTF-8 -t UTF-16LE >>"$utf16_pbk"
+printf '\x00\xd8\r\x00\n\x00\x01' >>"$utf16_pbk" && cp "$utf16_pbk" "$root/utf16.before"
 expect_run "ras into a UTF-16 phonebook" 0 "" env ALLUSERSPROFILE="$utf16_all" "$HALVORN" ras Utf16 m 1 - - 9600
-check "still UTF-16LE with its BOM" test "$(head -c 2 "$utf16_pbk" | od -An -tx1 | tr -d ' ')" = fffe
-check "holds the old and the new entry" test "$(tail -c +3 "$utf16_pbk" | iconv -f UTF-16LE -t UTF-8 | tr -d '\r' | grep -c -e '^\[Home\]$' -e '^\[Utf16\]$' -e '^ConnectBps=9600$')" = 3
+check "its units kept, the entry added in UTF-16LE, the odd byte still last" test \
+  "$(cmp -n $(($(stat -c %s "$root/utf16.before") - 1)) "$root/utf16.before" "$utf16_pbk" && tail -c 1 "$utf16_pbk" | od -An -tx1
+  head -c -1 "$utf16_pbk" | iconv -c -f UTF-16LE -t UTF-8 | tr -d '\r' | grep -c -e '^\[Utf16\]$' -e '^ConnectBps=9600$')" = " 01
+2"
 finish

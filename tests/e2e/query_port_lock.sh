@@ -24,19 +24,27 @@ if runuser -u nobody -- true 2>/dev/null; then
   own=$(mktemp -d) && cp "$HALVORN" "$own/" && chown nobody "$own" && chmod 666 "$port"
   other=(runuser -u nobody -- "$own/halvorn") owner=nobody
 fi
-lock=$locks/LCK..pts_$device
-for caller in other self; do
-  pid=$holder report=$PWD/report.ini run=("$HALVORN")
-  [ $caller = self ] || pid=1 report=$own/report.ini run=("${other[@]}")
+# So does one under the device's name when the port is spelt in a path too
+# long for a lock name (4090 bytes).
+lock=$locks/LCK..pts_$device long=/dev$(printf '/.%.0s' {1..2040})/pts/$device
+for caller in other self long; do
+  pid=$holder report=$PWD/report.ini run=("$HALVORN") path=$port
+  [ $caller != other ] || pid=1 report=$own/report.ini run=("${other[@]}")
+  [ $caller != long ] || path=$long
   printf '%10d\n' "$pid" >"$lock"
-  [ $caller = self ] || chown "$owner" "$lock"
-  expect_run "live lock ($caller): status 2, nothing printed" 2 "" "${run[@]}" query "$port" "ATI0" "$report"
-  check "live lock ($caller): no report, the port not even opened, the lock as it was" \
-    eval '[ ! -e "$report" ] && nothing_sent && [ "$(cat "$lock")" = "$(printf "%10d" "$pid")" ]'
+  [ $caller != other ] || chown "$owner" "$lock"
+  capture_run "${run[@]}" query "$path" "ATI0" "$report"
+  check "live lock ($caller): status 2, nothing printed, no report, the port not even opened, the lock as it was" \
+    eval '[ "$run_status:$run_output" = 2: ] && [ ! -e "$report" ] && nothing_sent && [ "$(cat "$lock")" = "$(printf "%10d" "$pid")" ]'
 done
 kill "$holder"
 wait "$holder" 2>/dev/null || true
-# $holder is gone now: its lock is stale, and so is one that holds no PID.
+: >"$lock"
+capture_run "$HALVORN" query "$port" "ATI0" report.ini
+check "an empty lock just made (pppd writes its PID next): status 2, the port not opened, the lock left empty" \
+  test "$run_status $(nothing_sent && wc -c <"$lock")" = "2 0"
+# A minute old, that empty lock is stale, and so is one that holds no PID.
+touch -d '-1 minute' "$lock"
 printf 'halvorn\n' >"$locks/LCK..$device"
 capture_run "$HALVORN" query "$port" "ATI0" report.ini
 check "stale locks taken over: status 0, the modem asked, no lock left" \
@@ -53,9 +61,8 @@ sleep 1
 "$HALVORN" query "$port" "ATI0|ATI1|ATI2|ATI3|ATI4|ATI5|ATI6|ATI7" fast.ini >/dev/null & fast=$!
 status=0
 wait "$slow" || status=$?
-check "a stale lock met twice: the later taker is refused with 2, printing nothing" \
-  test "$status $(wc -c <slow.out)" = "2 0"
-check "... and the earlier one's lock stays" test "$(cat "$locks/LCK..$device")" = "$(printf '%10d' "$fast")"
+check "a stale lock met twice: the later taker is refused with 2, printing nothing; the earlier one's lock stays" \
+  test "$status $(wc -c <slow.out) $(cat "$locks/LCK..$device")" = "2 0 $(printf '%10d' "$fast")"
 status=0
 wait "$fast" || status=$?
 check "... which ends 0 and removes it" test "$status:$(ls -A "$locks")" = 0:
@@ -78,7 +85,8 @@ simulator_stop
 # signal does, the port as found and every lock gone, but one another process
 # put in place of the run's.
 simulator_start --speeds 1200 --on '*' silent
-ln -s "$SIMULATOR_PTY" modem
+mkdir -p dev/serial/by-id && ln -s "$SIMULATOR_PTY" dev/serial/by-id/usb-Modem
+ln -s ../dev/serial/by-id/usb-Modem dev/modem
 stty -F "$SIMULATOR_PTY" 2400 icanon echo
 found=$(stty -g -F "$SIMULATOR_PTY")
 # 1 while the port is in exclusive mode (TIOCGEXCL; only root can open it
@@ -92,12 +100,14 @@ lock=$locks/LCK..${SIMULATOR_PTY##*/}
 held() { local n; for n; do [ "$(cat "$locks/$n")" = "$(printf '%10d' "$run")" ] || return 1; done; }
 for signal in INT:130 TERM:143 HUP:129; do
   # Without job control a shell starts background jobs with SIGINT ignored.
-  env --default-signal=INT "$HALVORN" query "$PWD/modem" "ATI0" probe.ini >/dev/null &
+  [ "$signal" = TERM:143 ] && ignore=--ignore-signal=HUP || ignore=
+  env --default-signal=INT $ignore "$HALVORN" query "$PWD/dev/modem" "ATI0" probe.ini >/dev/null &
   run=$!
   wait_until 5 eval '[ "$(exclusive)" = 1 ]' || true
   if [ "$signal" = TERM:143 ]; then
-    check "a run holds the lock under every name of the port, with its PID" \
-      held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem
+    kill -HUP "$run" && sleep 1
+    check "a SIGHUP ignored as by nohup stays so; the run holds the lock under every name of the chain of links" \
+      held "LCK..${lock##*..}" "LCK..pts_${lock##*..}" LCK..modem LCK..usb-Modem LCK..serial_by-id_usb-Modem
     rm "$lock" && printf '%10d\n' $$ >"$lock"  # this live shell takes it over
   fi
   kill -"${signal%:*}" "$run"
@@ -111,6 +121,20 @@ for signal in INT:130 TERM:143 HUP:129; do
   check "SIG${signal%:*} with the port open: status ${signal#*:}, the port's settings and mode as found, no lock" \
     test "$status $(stty -g -F "$SIMULATOR_PTY") $(exclusive) $(ls -A "$locks")" = "${signal#*:} $found 0 "
 done
+# SIGTERM at each step of the open (strace sends it on the nth ioctl) up to
+# the one that sets exclusive mode, while another program holds the line open.
+exec {line}<>"$SIMULATOR_PTY"
+outcomes=
+for when in 1 2 3 4 5 6; do
+  status=0
+  strace -qq -o trace -e trace=ioctl -e inject=ioctl:signal=SIGTERM:when=$when \
+    "$HALVORN" query "$SIMULATOR_PTY" "ATI0" probe.ini >/dev/null || status=$?
+  outcomes+="$status $(exclusive) $(ls -A "$locks");"
+  if grep -A1 'TIOCEXCL)' trace | grep -q '^--- SIGTERM'; then break; fi
+done
+check "SIGTERM at the open up to TIOCEXCL: status 143, the port not exclusive, no lock" \
+  eval 'grep -A1 "TIOCEXCL)" trace | grep -q "^--- SIGTERM" && [ -z "${outcomes//143 0 ;}" ]'
+exec {line}>&-
 simulator_stop
 
 simulator_start --speeds 9600 --profile E0

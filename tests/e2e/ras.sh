@@ -29,7 +29,7 @@ expect_run "same name again, other case" 255 $'RasValidateEntryName failed: Erro
   "$HALVORN" ras OFFICE "Other modem" 999 bob other 9600 shortcut
 check "existing entry untouched" test "$(both)" = "$before"
 
-expect_run "rasreset existing" 0 "" "$HALVORN" rasreset Office
+expect_run "rasreset existing, an operand beyond ignored" 0 "" "$HALVORN" rasreset Office ignored
 # Entries are for every user to read, as on Windows (a copy of the binary,
 # wherever the build is).
 chmod 755 "$ALLUSERSPROFILE" && cp "$HALVORN" "$ALLUSERSPROFILE/halvorn"

@@ -80,16 +80,16 @@ class FakePhonebook final : public Phonebook {
   std::vector<std::string>& m_log;
 };
 
-// Expansion replaces the buffer by a set text, or fails with error.
+// The phonebook file is a set name, or fails with error.
 class FakeEnvironment final : public Environment {
  public:
   explicit FakeEnvironment(std::vector<std::string>& log) : m_log(log) {}
-  std::u16string expanded = u"C:\\ProgramData\\rasphone.pbk";
+  std::u16string file = u"C:\\ProgramData\\rasphone.pbk";
   uint32_t error = 0;
 
-  uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity) override {
-    m_log.push_back("ExpandInPlace " + std::to_string(capacity));
-    if (error == 0) buffer[expanded.copy(buffer, capacity - 1)] = u'\0';
+  uint32_t AllUsersPhonebookFile(char16_t* buffer, uint32_t capacity) override {
+    m_log.push_back("AllUsersPhonebookFile " + std::to_string(capacity));
+    if (error == 0) buffer[file.copy(buffer, capacity - 1)] = u'\0';
     return error;
   }
 

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Real PPP links, in the guest that guest.sh sets up (root, kernel PPP, pppd's
+# Real PPP links, in the guest of tools/uml_guest (root, kernel PPP, pppd's
 # files on tmpfs): `ras` writes two connections, a member of the dip group
 # dials them with `pon`, and each modem simulator hands the answered call to
 # an ISP (isp.sh) that checks the password itself. Then: pings cross both
@@ -118,7 +118,7 @@ check "the modem of Office hangs up as pppd lets the port go" \
 check "Hang up leaves Home up" eval 'up 192.0.2.5 && kill -0 "$home_pid" && pings 192.0.2.5'
 capture_run "$HALVORN" query /dev/ttyUSB0 ATI0 "$TMPDIR/after.ini"
 check "query on that port once the link is down: status 0" test "$run_status" = 0
-check "and it has the modem's reply" grep -qx $'ATI0=56000  OK\r' "$TMPDIR/after.ini"
+check "and it has the modem's reply" grep -qx 'ATI0=56000  OK' "$TMPDIR/after.ini"
 as_dialler poff Home >/dev/null
 check "poff Home ends the other link" wait_until 10 eval 'ended Home && down 192.0.2.5'
 

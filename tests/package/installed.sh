@@ -43,7 +43,8 @@ sys.exit(not {sys.argv[2] + "/README.md", sys.argv[2] + "/LICENSE"} <= set(names
 # Each program as pefile (python3-pefile, for Debian's own Python) reads it:
 # the machine it is for (0x14c i386, 0x8664 x86-64); each manifest's id (1,
 # the one Windows reads for an .exe), its execution level and the systems it
-# names as supported; the version resource's fixed part and strings.
+# names as supported, each under its namespace (Windows ignores an element in
+# another one); the version resource's fixed part and strings.
 resources() {
   /usr/bin/python3 -c 'import sys, zipfile, pefile, xml.etree.ElementTree as xml
 pe = pefile.PE(data=zipfile.ZipFile(sys.argv[1]).read(sys.argv[2]))
@@ -53,9 +54,8 @@ for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
         data = name.directory.entries[0].data.struct
         print("Manifest#", name.id)
         for e in xml.fromstring(pe.get_data(data.OffsetToData, data.Size)).iter():
-            tag = e.tag.split("}")[-1]
-            if tag in ("requestedExecutionLevel", "supportedOS"):
-                print("Manifest#", tag, *filter(None, (e.get("level"), e.get("Id"), e.get("uiAccess"))))
+            if e.tag.endswith(("}requestedExecutionLevel", "}supportedOS")):
+                print("Manifest#", e.tag, *filter(None, (e.get("level"), e.get("Id"), e.get("uiAccess"))))
 fixed = pe.VS_FIXEDFILEINFO[0]
 def numbers(high, low):
     return ".".join(str(n) for n in (high >> 16, high & 0xffff, low >> 16, low & 0xffff))
@@ -73,12 +73,10 @@ for arch in win32:0x14c win64:0x8664; do
     diff -u - "$scratch/resource" <<EOF
 Machine# ${arch#*:}
 Manifest# 1
-Manifest# requestedExecutionLevel asInvoker false
-Manifest# supportedOS {e2011457-1546-43c5-a5fe-008deee3d3f0}
-Manifest# supportedOS {35138b9a-5d96-4fbd-8e2d-a2440225f93a}
-Manifest# supportedOS {4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}
-Manifest# supportedOS {1f676c76-80e1-4239-95bb-83d0f6d0da78}
-Manifest# supportedOS {8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}
+Manifest# {urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel asInvoker false
+$(for os in e2011457-1546-43c5-a5fe-008deee3d3f0 35138b9a-5d96-4fbd-8e2d-a2440225f93a \
+  4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38 1f676c76-80e1-4239-95bb-83d0f6d0da78 8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a; do
+  echo "Manifest# {urn:schemas-microsoft-com:compatibility.v1}supportedOS {$os}"; done)
 FileVersion# $version.0
 ProductVersion# $version.0
 040904B0:CompanyName Halvorn developers

@@ -69,13 +69,14 @@ system_path() { reg_value 'HKLM\System\CurrentControlSet\Control\Session Manager
 on_path() { system_path | tr ';' '\n' | grep -Fixc -e "$1" -e "$1\\" || true; }
 reg_tree() { { wine_run reg query "$1" /s 2>/dev/null || true; } | tr -d '\r'; }
 # The Programs and Features entries of the 64-bit and the 32-bit registry view,
-# and how many of them are Halvorn's.
+# and how many of them are the package's ($product).
 programs='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 programs32='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Uninstall'
-entries() { { reg_tree "$programs" && reg_tree "$programs32"; } | grep -c '^ *DisplayName \{4\}REG_SZ \{4\}Halvorn$' || true; }
-# Whether Windows Installer registered Halvorn for the machine (a package
+named() { sed -n "s/^ *$1 \{4\}REG_SZ \{4\}//p" | grep -cxF "$product" || true; }
+entries() { { reg_tree "$programs" && reg_tree "$programs32"; } | named DisplayName; }
+# Whether Windows Installer registered the package for the machine (one
 # installed for one user is registered under HKCU instead).
-for_machine() { reg_tree 'HKLM\Software\Classes\Installer\Products' | grep -q '^ *ProductName \{4\}REG_SZ \{4\}Halvorn$'; }
+for_machine() { [ "$(reg_tree 'HKLM\Software\Classes\Installer\Products' | named ProductName)" = 1 ]; }
 # The prefix as files and registry text, once its server has written it out
 # (ending it at once: it would linger a few seconds); the folder where Windows
 # Installer keeps its copies of installed packages stays, as on Windows, once
@@ -95,7 +96,8 @@ found_on_path() {
 # prefix: FOLDER is where it belongs, UNINSTALL the registry key holding its
 # Programs and Features entry, RUNS yes when this Wine runs its program.
 exercise() {
-  local arch=$1 folder=$2 uninstall=$3 runs=$4 in="$WINEARCH prefix, $1 package"
+  local arch=$1 folder=$2 uninstall=$3 runs=$4 in="$WINEARCH prefix, $1 package" product=Halvorn
+  [ "$arch" = win32 ] || product="Halvorn (64-bit)"  # the two told apart side by side
   local msi=$scratch/halvorn-$version-$arch.msi rebuilt=$scratch/rebuilt-$arch.msi
   local newer=$scratch/next-$arch.msi files=$WINEPREFIX/drive_c/${folder#C:\\}
   files=${files//\\//}
@@ -109,8 +111,8 @@ exercise() {
     cmp -s "$files/README.md" "$root/README.md" && cmp -s "$files/LICENSE" "$root/LICENSE"'
   check "$in: its folder once on the system PATH" test "$(on_path "$folder")" = 1
   check "$in: installed for the machine" for_machine
-  check "$in: Programs and Features shows version $version and the publisher" \
-    test "$(reg_value "$uninstall\\$code" DisplayVersion)/$(reg_value "$uninstall\\$code" Publisher)" = "$version/$publisher"
+  check "$in: Programs and Features shows $product, version $version and the publisher" test \
+    "$(reg_value "$uninstall\\$code" DisplayName)/$(reg_value "$uninstall\\$code" DisplayVersion)/$(reg_value "$uninstall\\$code" Publisher)" = "$product/$version/$publisher"
   found_on_path "cmd /c halvorn finds it on PATH"
 
   local status

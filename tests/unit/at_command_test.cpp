@@ -1,6 +1,5 @@
-// The serial port and the AT exchange against the fake serial seam. Speeds,
-// timeouts and the wait for the answer show in the real binary's exchanges
-// with the modem simulator (tests/e2e/query_*.sh).
+// The serial port and the AT exchange against the fake serial seam (the real
+// binary's exchanges: tests/e2e/query_*.sh).
 #include "serial/at_command.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,4 @@
-// The desktop launcher that dials a connection, where the end-to-end tests do
-// not reach.
+// The desktop launcher where tests/e2e/shortcut.sh does not reach.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,9 +8,6 @@
 namespace halvorn {
 namespace {
 
-// desktop-file-validate, the Exec lines of hostile names, the Hang up action
-// and the desktop of user-dirs.dirs are checked through the real binary
-// (tests/e2e/shortcut.sh).
 TEST(Launcher, NamesPonCannotTakeDialThroughPppd) {
   EXPECT_FALSE(PonTakes("-x"));
   const std::string blanks = LauncherText("My $1");

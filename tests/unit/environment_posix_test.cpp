@@ -20,9 +20,8 @@ std::pair<std::string, uint32_t> ExpandPhonebookName() {
   return {EncodeUtf8(buffer.c_str()), status};
 }
 
-// A backslash and bytes that are not UTF-8 in ALLUSERSPROFILE, and the speed
-// keys landing in the phonebook, are checked through the real binary
-// (tests/e2e/hostile_files.sh). Each test runs in a process of its own.
+// Each test runs in a process of its own (other ALLUSERSPROFILE values:
+// tests/e2e/hostile_files.sh).
 TEST(PosixEnvironmentTest, PhonebookNameExpandsToThePhonebookPath) {
   ::unsetenv("ALLUSERSPROFILE");
   const std::string path = "/var/lib/halvorn/Application Data/Microsoft/Network/Connections/Pbk/rasphone.pbk";

@@ -41,10 +41,8 @@ QueryOutcome Query(const char16_t* list, ScriptedModemLine::Script script,
 
 std::string AllOk(const std::string&, uint32_t, size_t) { return "OK"; }
 
-// The worked example and a modem silent at the first speeds: through the real
-// binary (tests/e2e/query_worked_example.sh). Here replies per try (the last
-// repeats), the speeds tried, the AT key and whether the list is sent; one
-// pause per probe try, the last included, and none after a command.
+// Replies per try (the last repeats), the speeds tried, the AT key and whether
+// the list is sent; one pause per probe try, none after a command.
 TEST(Query, ProbeTriesSpeedsInTableOrder) {
   struct Case {
     std::vector<std::string> replies;

@@ -1,11 +1,8 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <csignal>
 #include <string>
 #include <vector>
 
@@ -22,9 +19,8 @@ int SetTo(const std::string& path, const std::string& text) {
   return UpdateFileLocked(path, [&](std::string& current) { current = text; return true; });
 }
 
-// Modes kept, made under a careless umask and nothing left beside a report or
-// the phonebook are checked through the real binary (tests/e2e/hostile_files.sh,
-// ppp.sh); here a killed run's temporary file, a name of 250 bytes and a link.
+// Modes and litter: tests/e2e/hostile_files.sh; here a killed run's
+// temporary file, a name of 250 bytes and a link.
 TEST(LockedFileTest, ReplacesThroughALinkAndLeavesNothingBeside) {
   ScratchFolder folder;
   ScratchFolder::Write(folder.Path("target.ini"), "old");
@@ -61,9 +57,8 @@ TEST(LockedFileTest, PlacesANewFileWholeAndReplacesOnlyWhenAsked) {
   EXPECT_EQ(folder.Names(), (Names{"Office", "link"}));
 }
 
-// A folder others can write to, a planted link and a careless umask are
-// checked through the real binary (tests/e2e/hostile_files.sh), and so is a
-// held lock; here a file of someone else's, and one that others could read.
+// A folder others can write to, a planted link: tests/e2e/hostile_files.sh;
+// here a file of someone else's, and one that others could read.
 TEST(LockedFileTest, SecretsGoOnlyIntoAPrivateFileOfTheCallers) {
   ScratchFolder folder;
   auto secret = [&](const std::string& name) {
@@ -81,26 +76,6 @@ TEST(LockedFileTest, SecretsGoOnlyIntoAPrivateFileOfTheCallers) {
   EXPECT_EQ(secret("cred"), 0);
   struct stat info {};
   EXPECT_EQ(::stat(folder.Path("cred").c_str(), &info) == 0 ? info.st_mode & 07777 : 0u, 0600u);
-}
-
-// A real write failure, also when the tests run as root: a file-size limit
-// (in a child, to spare the test runner) fails the temporary file's write.
-TEST(LockedFileTest, FailedWriteLeavesOldFileIntact) {
-  ScratchFolder folder;
-  const std::string path = folder.Path("r.ini");
-  ScratchFolder::Write(path, "[A]\r\nk=old\r\n");
-  const pid_t child = ::fork();
-  if (child == 0) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{16, 16};
-    if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(2);
-    ::_exit(SetTo(path, std::string(4096, 'x')) == EFBIG ? 0 : 1);
-  }
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
-  EXPECT_EQ(ScratchFolder::Read(path), "[A]\r\nk=old\r\n");
-  EXPECT_EQ(folder.Names(), Names{"r.ini"});  // no temporary file left
 }
 
 }  // namespace

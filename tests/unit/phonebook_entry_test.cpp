@@ -42,7 +42,7 @@ struct Operands {
 
 // Every call of a run with a shortcut that goes well.
 const Log kAllCalls = {"QueryEntrySize 0", "AllocateZeroed 5616", "ValidateEntryName Office",
-                       "SetEntryProperties Office 5616", "ExpandInPlace 260",
+                       "AllUsersPhonebookFile 260", "SetEntryProperties Office 5616",
                        "WriteString Office PreferredBps=57600", "WriteString Office ConnectBps=57600",
                        "SetCredentials Office", "CreateShortcut Office.lnk Office", "Free"};
 
@@ -67,23 +67,21 @@ class CreatePhonebookEntryTest : public ::testing::Test {
   LoggingWriterAndShortcuts writer{log};
 };
 
-// A good run's record, credentials, keys and calls, the record size a service
-// asks for, a taken name (183) and a speed-key folder not found: through the
-// real binaries (tests/wine/ras.sh against the Remote Access double, tests/e2e).
+// What the real binaries do not reach (tests/wine/ras.sh, tests/e2e/ras.sh).
 TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
   const std::string notWritten = "Phonebook file not written: Error = ";
   struct Case {
     bool heapFails;
-    uint32_t set, expand;
+    uint32_t set, file;
     std::u16string failKey;
     uint32_t credentials;
     int32_t result;
     std::string output;
     size_t made;  // calls made of kAllCalls; after an early stop only the free follows
-    int writes;   // speed keys attempted: both, once the name is expanded
+    int writes;   // speed keys attempted: both, once the file is known
   } cases[] = {
       {true, 0, 0, u"", 0, -3, "HeapAlloc failed", 2, 0},
-      {false, 0x80070005u, 0, u"", 0, -2, "RasSetEntryProperties failed: Error = -2147024891\n", 4, 0},
+      {false, 0x80070005u, 0, u"", 0, -2, "RasSetEntryProperties failed: Error = -2147024891\n", 5, 0},
       // Later failures keep what was written; the credential status is passed through.
       {false, 0, 0, u"", 623, 623, "", 10, 2},
       {false, 0, 0, u"ConnectBps", 0, -5, notWritten + "5\n", 10, 2},
@@ -92,7 +90,7 @@ TEST_F(CreatePhonebookEntryTest, EveryOutcomeHasItsResultMessageAndCalls) {
   for (const Case& c : cases) {
     heap.fails = c.heapFails;
     phonebook.setStatus = c.set;
-    environment.error = c.expand;
+    environment.error = c.file;
     writer.failKey = c.failKey;
     phonebook.credentialsStatus = c.credentials;
     EXPECT_EQ(Run(), c.result) << c.output;

@@ -33,9 +33,14 @@ TEST(PppText, WhatPppdAndTheModemCanTake) {
     EXPECT_EQ(PppDevice(modem), device) << modem;
   for (const char* none : {"", "0", "0x10", "9600 ", "-1", "99999999999"})
     EXPECT_EQ(PppSpeed(none), std::nullopt) << none;
-  // The shell runs the connect command: the script's name is one word for it.
+  // The shell runs the connect command: the script's name is one word for
+  // it, also without a blank. The modem's own name stays as a comment.
   EXPECT_NE(PeerFileText(PppFolders("/etc"), {"It's \"#1\" $x", "USR 56K", "1", "fast", ""})
-                .find("\nconnect \"/usr/sbin/chat -v -f '/etc/chatscripts/It'\\\\''s \\\"#1\\\" $x'\"\n"),
+                .find("\n# modem: USR 56K\n\"/dev/modem\"\nconnect \"/usr/sbin/chat -v -f "
+                      "'/etc/chatscripts/It'\\\\''s \\\"#1\\\" $x'\"\n"),
+            std::string::npos);
+  EXPECT_NE(PeerFileText(PppFolders("/etc"), {"a$b`c|d", "/dev/ttyS0", "1", "", ""})
+                .find("\nconnect \"/usr/sbin/chat -v -f '/etc/chatscripts/a$b`c|d'\"\n"),
             std::string::npos);
 }
 
@@ -57,10 +62,8 @@ TEST(PppSecrets, EntryReplacesOnlyItsOwnEarlierLines) {
   }
 }
 
-// Modes, secrets, refusals and a missing ppp package are checked with the real
-// binary and pppd (tests/e2e/ppp.sh); what may be stored in phonebook_posix_test.cpp.
-// Here an empty user (from "-"): no user line and no secret, and a secret an
-// earlier run left for the name goes.
+// An empty user (from "-"): no user line and no secret, and a secret an
+// earlier run left for the name goes (the rest: tests/e2e/ppp.sh).
 TEST(PppPhonebook, AnEmptyUserWritesNoUserLineAndNoSecret) {
   ScratchFolder scratch;
   for (const char* folder : {"etc", "etc/ppp", "etc/ppp/peers", "etc/chatscripts"})

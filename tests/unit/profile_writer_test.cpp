@@ -18,9 +18,7 @@ namespace {
 using halvorn::testing::FakeProfileWriter;
 using halvorn::testing::ScratchFolder;
 
-// The report's bytes, a second run and concurrent writers are checked through
-// the real binaries (tests/e2e/query_worked_example.sh, tests/wine, tests/e2e/ras.sh);
-// a value written again leaves the text alone (ini_text_test.cpp).
+// The report's bytes and concurrent writers: tests/e2e, tests/wine.
 TEST(PosixProfileWriterTest, MissingFolderFailsWithoutCreatingIt) {
   ScratchFolder folder;
   const std::string path = folder.Path("absent/report.ini");
@@ -30,12 +28,11 @@ TEST(PosixProfileWriterTest, MissingFolderFailsWithoutCreatingIt) {
   EXPECT_TRUE(folder.Names().empty());
 }
 
-// A reply's line ends stored as spaces and a failed report write are checked
-// through the real binary (tests/e2e/hostile_files.sh).
 TEST(FaithfulProfileWriterTest, RefusesWhatCannotBeReadBackWith87) {
   for (const auto& [section, key, stored] : {std::tuple{u"[COM3", u" A[T]?;", true}, {u"COM3", u" \t", false},
                                              {u"COM3", u";AT", false}, {u"COM3", u"S0=1", false},
-                                             {u"CO]M3", u"AT", false}, {u"CO\nM3", u"AT", false}}) {
+                                             {u"CO]M3", u"AT", false}, {u"CO\nM3", u"AT", false},
+                                             {u"CO\tM3", u"AT", false}, {u"COM3 ", u"AT", false}}) {
     FakeProfileWriter fake;
     FaithfulProfileWriter writer(fake);
     EXPECT_EQ(writer.WriteString(section, key, u"v", u"r.ini"), stored) << EncodeUtf8(section) << EncodeUtf8(key);

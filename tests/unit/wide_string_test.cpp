@@ -7,9 +7,7 @@
 namespace halvorn {
 namespace {
 
-// Replace, Trim, MakeUpper and Tokenize as the query uses them are checked
-// through it (interrogation_test.cpp, tests/e2e/query_*.sh). The new text is
-// never rescanned, so growing replacements end.
+// The new text is never rescanned, so growing replacements end.
 TEST(WideStringReplace, NewTextIsNeverRescanned) {
   WideString s(u"x==");
   EXPECT_EQ(s.Replace(u"=", u"=="), 2);

@@ -3,16 +3,11 @@
 # shell32) into a fresh $scratch folder and has Wine prefer them there; tool
 # runs that copy. The all-users phonebook is where Windows keeps it, in the
 # prefix, and is removed when the script ends, with whatever else the script
-# adds to litter.
-unset ALLUSERSPROFILE  # the prefix's own, C:\ProgramData
-program_data="$WINEPREFIX/drive_c/ProgramData"
-pbk_folder="$program_data/Microsoft/Network/Connections/Pbk"
+# adds to litter. Credentials are the calling user's: the double plays Dialer.
+pbk_folder="$WINEPREFIX/drive_c/ProgramData/Microsoft/Network/Connections/Pbk"
 pbk="$pbk_folder/rasphone.pbk"
-credentials="$pbk_folder/rasphone.credentials"
-# Windows keeps "Application Data" in ProgramData as a junction to ProgramData
-# itself, so the speed-key path of the tool reaches the phonebook RAS writes.
-junction="$program_data/Application Data"
-link_like_windows() { [ -L "$junction" ] || { rm -rf "$junction" && ln -s . "$junction"; }; }
+export RAS_DOUBLE_CALLER=Dialer
+credentials="$pbk_folder/rasphone.Dialer.credentials"
 
 # litter_folder DIR: DIR goes when the script ends, with the folders above it
 # that do not exist yet and are made for it.
@@ -23,12 +18,11 @@ litter_folder() {
 }
 
 use_doubles() {
-  link_like_windows
   scratch=$(mktemp -d)
   rm -rf "$pbk_folder"
   litter=("$scratch")
   litter_folder "$pbk_folder"
-  trap 'link_like_windows; rm -rf "${litter[@]}"' EXIT
+  trap 'rm -rf "${litter[@]}"' EXIT
   cp "$HALVORN_EXE" "$scratch/"
   local dll overrides=()
   for dll; do

@@ -60,10 +60,18 @@ inline std::wstring Expanded(const wchar_t* text) {
   return length != 0 && length <= MAX_PATH ? buffer : L"";
 }
 
+// The common application-data folder: %ProgramData%, as from Vista on, or the
+// folder DOUBLES_COMMON_APPDATA names (Wine sets %ProgramData% itself).
+inline std::wstring CommonAppDataFolder() {
+  wchar_t folder[MAX_PATH];
+  const DWORD length = GetEnvironmentVariableW(L"DOUBLES_COMMON_APPDATA", folder, MAX_PATH);
+  return length != 0 && length < MAX_PATH ? folder : Expanded(L"%ProgramData%");
+}
+
 // The all-users phonebook, which the tool's default phonebook is, and the
 // current user's own (Windows XP and later keep both).
 inline std::wstring AllUsersPhonebookFolder() {
-  return Expanded(L"%ProgramData%\\Microsoft\\Network\\Connections\\Pbk");
+  return CommonAppDataFolder() + L"\\Microsoft\\Network\\Connections\\Pbk";
 }
 inline std::wstring UserPhonebookFolder() {
   return Expanded(L"%APPDATA%\\Microsoft\\Network\\Connections\\Pbk");

@@ -20,7 +20,8 @@ namespace modem_simulator {
 
 // The Hayes escape: a guard time of silence, three escape characters, each
 // within the guard time of the one before, and the guard time again. The
-// characters still reach the far end, as on a real modem.
+// characters still reach the far end, as on a real modem. An escape
+// character after the guard time starts a new escape, whatever came before.
 class CEscapeGuard {
  public:
   void Reset(int64_t nNow) {
@@ -31,13 +32,12 @@ class CEscapeGuard {
   void Receive(const std::string& strBytes, int64_t nNow, char chEscape, int64_t nGuardMs) {
     for (char ch : strBytes) {
       const int64_t nGap = nNow - m_nLastMs;
-      if (ch == chEscape && m_nCount == 0 && nGap >= nGuardMs) {
-        m_nCount = 1;
-      } else if (ch == chEscape && m_nCount > 0 && m_nCount < 3 && nGap <= nGuardMs) {
-        ++m_nCount;
-      } else {
+      if (ch != chEscape)
         m_nCount = 0;
-      }
+      else if (m_nCount > 0 && m_nCount < 3 && nGap <= nGuardMs)
+        ++m_nCount;
+      else
+        m_nCount = nGap >= nGuardMs ? 1 : 0;
       m_nLastMs = nNow;
     }
     m_nGuardMs = nGuardMs;

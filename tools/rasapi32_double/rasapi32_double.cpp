@@ -1,8 +1,8 @@
 // A Remote Access service (rasapi32.dll) for the Wine tests, loaded in place
 // of Wine's stub. It answers the calls halvorn.exe makes as Windows documents
 // them, keeps each entry as a section of the all-users phonebook file
-// (C:\ProgramData\Microsoft\Network\Connections\Pbk\rasphone.pbk), the
-// credentials in rasphone.credentials beside it, and appends one line per call
+// (%ProgramData%\Microsoft\Network\Connections\Pbk\rasphone.pbk), each
+// caller's credentials beside it, and appends one line per call
 // to rasapi32.log beside this DLL. It needs nothing from the shell, so that
 // the shell double's log shows the tool's calls alone.
 #include <windows.h>
@@ -76,19 +76,16 @@ std::string Number(const DWORD* value) {
 
 std::wstring PhonebookFolder() { return doubles::AllUsersPhonebookFolder(); }
 std::wstring PhonebookFile() { return PhonebookFolder() + L"\\rasphone.pbk"; }
-std::wstring CredentialsFile() { return PhonebookFolder() + L"\\rasphone.credentials"; }
 
-// RasValidateEntryName's rules for the format of a name (ERROR_INVALID_NAME
-// otherwise): 1 to 256 characters; none of the characters the phonebook
-// cannot hold (control characters, |><?*\\/: and the section brackets []);
-// no leading "."; and at least one character that is neither blank nor
-// punctuation, that is a letter or a digit.
+// RasValidateEntryName's rules for the format of a name, as its reference
+// gives them (ERROR_INVALID_NAME otherwise): no leading "."; none of the
+// characters | > < ? * \\ / :; and at least one alphanumeric character. Nothing
+// else is refused: brackets and control characters pass.
 bool IsWellFormedName(const wchar_t* name) {
-  const size_t length = std::wcslen(name);
-  if (length == 0 || length > RAS_MaxEntryName || name[0] == L'.') return false;
+  if (name[0] == L'.') return false;
   bool letterOrDigit = false;
   for (const wchar_t* c = name; *c != L'\0'; ++c) {
-    if (*c < 0x20 || std::wcschr(L"|><?*\\/:[]", *c) != nullptr) return false;
+    if (std::wcschr(L"|><?*\\/:", *c) != nullptr) return false;
     WORD type = 0;
     GetStringTypeW(CT_CTYPE1, c, 1, &type);
     letterOrDigit |= (type & (C1_ALPHA | C1_DIGIT)) != 0;
@@ -205,34 +202,62 @@ DWORD GetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, LPDWORD siz
   return 0;
 }
 
-// RasValidateEntryName checks the name's format first, then looks it up in
-// the phonebook, which it must open: a phonebook file that does not exist
-// (a machine that never had an entry) gives ERROR_CANNOT_OPEN_PHONEBOOK, a
-// name in use ERROR_ALREADY_EXISTS.
+// RasValidateEntryName returns ERROR_INVALID_NAME for a malformed name,
+// ERROR_ALREADY_EXISTS for a name in the phonebook, and an error code when the
+// phonebook cannot be opened: ERROR_CANNOT_OPEN_PHONEBOOK for a phonebook file
+// that does not exist (a machine that never had an entry). The reference gives
+// no order of these checks: RAS_DOUBLE_VALIDATION_ORDER=file-first opens the
+// phonebook before it looks at the name (name-first by default).
+// RAS_DOUBLE_VALIDATION=621 plays a phonebook file that exists but cannot be
+// opened (damaged, or held by another program), =5 a caller refused access to
+// it (ERROR_ACCESS_DENIED).
 DWORD ValidateName(LPCWSTR phonebook, LPCWSTR entry) {
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
-  if (entry == nullptr || !IsWellFormedName(entry)) return ERROR_INVALID_NAME;
+  const char* order = std::getenv("RAS_DOUBLE_VALIDATION_ORDER");
+  const bool fileFirst = order != nullptr && std::strcmp(order, "file-first") == 0;
+  if (!fileFirst && (entry == nullptr || !IsWellFormedName(entry))) return ERROR_INVALID_NAME;
   if (!PhonebookExists()) return ERROR_CANNOT_OPEN_PHONEBOOK;
+  const char* failure = std::getenv("RAS_DOUBLE_VALIDATION");
+  if (failure != nullptr && *failure != '\0') return std::strtoul(failure, nullptr, 10);
+  if (entry == nullptr || !IsWellFormedName(entry)) return ERROR_INVALID_NAME;
   return EntryExists(entry) ? ERROR_ALREADY_EXISTS : 0;
 }
 
+// RasSetEntryProperties documents no check of the name's form (that is
+// RasValidateEntryName's): it writes the entry under the name given.
 DWORD SetEntry(LPCWSTR phonebook, LPCWSTR entry, LPRASENTRYW record, DWORD size) {
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
-  if (entry == nullptr || !IsWellFormedName(entry)) return ERROR_INVALID_NAME;
-  if (record == nullptr) return ERROR_INVALID_PARAMETER;
+  if (entry == nullptr || record == nullptr) return ERROR_INVALID_PARAMETER;
   if (!IsAcceptedEntrySize(record->dwSize) || size < record->dwSize) return ERROR_INVALID_SIZE;
   if (!HasRequiredMembers(*record)) return ERROR_INVALID_PARAMETER;
   if (!MayWriteAllUsersPhonebook()) return ERROR_ACCESS_DENIED;
   return WriteEntry(entry, reinterpret_cast<const BYTE*>(record), record->dwSize);
 }
 
-// Keeps the user name and password; the tool sets no domain.
+// RasSetCredentials stores the credentials for the calling user alone; only
+// with RASCM_DefaultCreds are they the entry's default credentials, shared by
+// every user. The caller is RAS_DOUBLE_CALLER, else the Windows user: each
+// caller's credentials go to rasphone.<caller>.credentials, the shared ones to
+// rasphone.credentials. An entry that does not exist is refused with
+// ERROR_INVALID_PARAMETER. The tool sets no domain.
+std::wstring CredentialsFile(DWORD mask) {
+  if (mask & RASCM_DefaultCreds) return PhonebookFolder() + L"\\rasphone.credentials";
+  wchar_t caller[UNLEN + 1] = L"";
+  DWORD length = UNLEN + 1;
+  const char* named = std::getenv("RAS_DOUBLE_CALLER");
+  if (named != nullptr)
+    MultiByteToWideChar(CP_UTF8, 0, named, -1, caller, UNLEN + 1);
+  else
+    GetUserNameW(caller, &length);
+  return PhonebookFolder() + L"\\rasphone." + caller + L".credentials";
+}
+
 DWORD SetCredentials(LPCWSTR phonebook, LPCWSTR entry, LPRASCREDENTIALSW credentials, BOOL clear) {
   if (phonebook != nullptr) return ERROR_CANNOT_OPEN_PHONEBOOK;
   if (credentials == nullptr) return ERROR_INVALID_PARAMETER;
   if (credentials->dwSize != sizeof(RASCREDENTIALSW)) return ERROR_INVALID_SIZE;
-  if (entry == nullptr || !EntryExists(entry)) return ERROR_CANNOT_FIND_PHONEBOOK_ENTRY;
-  const std::wstring file = CredentialsFile();
+  if (entry == nullptr || !EntryExists(entry)) return ERROR_INVALID_PARAMETER;
+  const std::wstring file = CredentialsFile(credentials->dwMask);
   const bool user = credentials->dwMask & RASCM_UserName, password = credentials->dwMask & RASCM_Password;
   if ((user && !IsStorableText(credentials->szUserName, UNLEN + 1)) ||
       (password && !IsStorableText(credentials->szPassword, PWLEN + 1)))

@@ -23,7 +23,8 @@ using namespace shell_double;
 
 namespace {
 
-constexpr int kCsidlDesktop = 0x00, kCsidlDesktopDirectory = 0x10, kCsidlConnections = 0x31;
+constexpr int kCsidlDesktop = 0x00, kCsidlDesktopDirectory = 0x10, kCsidlConnections = 0x31,
+              kCsidlCommonAppData = 0x23;
 constexpr int kCsidlFlags = 0xFF00;
 
 }  // namespace
@@ -67,13 +68,21 @@ extern "C" HRESULT WINAPI SHGetFolderPathW(HWND hwnd, int csidl, HANDLE token, D
   if (path == nullptr) return E_INVALIDARG;
   path[0] = L'\0';
   HRESULT hr = E_NOTIMPL;  // this double has no other folder
-  if (Fails("SHGetFolderPathW")) {
+  const int folder = csidl & ~kCsidlFlags;
+  std::wstring found;
+  // SHELL32_DOUBLE_FAIL=SHGetFolderPathW fails the shortcut's call, not the
+  // speed keys' (the common application data).
+  if (folder != kCsidlCommonAppData && Fails("SHGetFolderPathW")) {
     hr = E_FAIL;
-  } else if ((csidl & ~kCsidlFlags) == kCsidlDesktop || (csidl & ~kCsidlFlags) == kCsidlDesktopDirectory) {
-    const std::wstring desktop = doubles::LogFolder() + L"Desktop";
-    CreateDirectoryW(desktop.c_str(), nullptr);  // a desktop always exists
-    hr = desktop.size() < MAX_PATH ? S_OK : E_FAIL;
-    if (hr == S_OK) desktop.copy(path, desktop.size()), path[desktop.size()] = L'\0';
+  } else if (folder == kCsidlCommonAppData) {
+    found = doubles::CommonAppDataFolder();
+  } else if (folder == kCsidlDesktop || folder == kCsidlDesktopDirectory) {
+    found = doubles::LogFolder() + L"Desktop";
+    CreateDirectoryW(found.c_str(), nullptr);  // a desktop always exists
+  }
+  if (!found.empty()) {
+    hr = found.size() < MAX_PATH ? S_OK : E_FAIL;
+    if (hr == S_OK) found.copy(path, found.size()), path[found.size()] = L'\0';
   }
   Log("SHGetFolderPathW window=%s csidl=0x%x token=%s flags=%lu -> %s path=%s", hwnd ? "given" : "none", csidl,
       token ? "given" : "none", flags, LoggedHr(hr).c_str(), Utf8(path).c_str());

@@ -1,4 +1,4 @@
-// The seam to the platform's expansion of environment references.
+// The seam to where the platform keeps the all-users phonebook file.
 #pragma once
 
 #include <cstdint>
@@ -8,11 +8,11 @@ namespace halvorn {
 class Environment {
  public:
   virtual ~Environment() = default;
-  // Replaces every %NAME% of a defined variable in the zero-terminated text in
-  // buffer by its value, in place, as DoEnvironmentSubstW does; capacity counts
-  // characters including the terminator. Returns 0, or the platform's error
-  // code with the buffer unchanged (for instance when the result does not fit).
-  virtual uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity) = 0;
+  // Writes the full name of the all-users phonebook file, the one the speed
+  // keys go into, zero-terminated into buffer; capacity counts characters
+  // including the terminator. Returns 0, or the platform's error code (for
+  // instance when the name does not fit).
+  virtual uint32_t AllUsersPhonebookFile(char16_t* buffer, uint32_t capacity) = 0;
 };
 
 }  // namespace halvorn

@@ -1,9 +1,12 @@
 #include "dialup/entry/environment_posix.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <iterator>
 #include <string>
 
+#include "dialup/entry/phonebook_path.h"
 #include "text/utf8.h"
 
 namespace halvorn {
@@ -40,6 +43,12 @@ void AppendAsPath(std::u16string& result, std::u16string_view text) {
 }
 
 }  // namespace
+
+uint32_t PosixEnvironment::AllUsersPhonebookFile(char16_t* buffer, uint32_t capacity) {
+  if (capacity < std::size(kPhonebookFileName)) return ENAMETOOLONG;
+  std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), buffer);
+  return ExpandInPlace(buffer, capacity);
+}
 
 uint32_t PosixEnvironment::ExpandInPlace(char16_t* buffer, uint32_t capacity) {
   const std::u16string source(buffer);

@@ -13,7 +13,11 @@ namespace halvorn {
 // this expansion, so the entry and its speed keys share one file.
 class PosixEnvironment final : public Environment {
  public:
-  uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity) override;
+  // The fixed Windows name of the all-users phonebook file, expanded.
+  uint32_t AllUsersPhonebookFile(char16_t* buffer, uint32_t capacity) override;
+  // Replaces every %NAME% of a defined variable in buffer, in place; 0, or
+  // errno's code with the buffer unchanged (ENAMETOOLONG when it does not fit).
+  uint32_t ExpandInPlace(char16_t* buffer, uint32_t capacity);
 };
 
 }  // namespace halvorn

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dialup/shortcut/connection_shortcut.h"
+#include "dialup/entry/entry_name.h"
 #include "dialup/entry/environment.h"
 #include "dialup/entry/phonebook.h"
 #include "dialup/entry/phonebook_path.h"
@@ -102,17 +103,40 @@ RasEntryRecord FilledEntryRecord(uint32_t size, const WideString& modem,
   return record;
 }
 
+constexpr const char16_t* kSpeedKeys[] = {u"PreferredBps", u"ConnectBps"};
+
+// Whether both speed keys with value can go into the entry's section of file
+// (null: of any file).
+bool SpeedKeysFit(ProfileWriter& writer, const WideString& connection, const char16_t* value,
+                  const char16_t* file) {
+  for (const char16_t* key : kSpeedKeys)
+    if (!writer.CanHold(connection.c_str(), key, value, file)) return false;
+  return true;
+}
+
+// The service's answer on the name, with the tool's own checks added, made
+// before the phonebook file is looked for. The name is also the section of
+// the speed keys: one the phonebook file cannot hold is refused as malformed,
+// as no entry without its keys is wanted. A fresh machine has no phonebook
+// file: the service cannot look the name up (621), and whether it checked the
+// name's form before is not documented, so the tool checks the documented
+// form itself before it takes the name as free.
+uint32_t NameStatus(DialupServices& services, const WideString& connection) {
+  uint32_t status = services.phonebook.ValidateEntryName(connection.c_str());
+  if (status != 0 && status != kErrorCannotOpenPhonebook) return status;
+  if (!SpeedKeysFit(services.profileWriter, connection, u"", nullptr) ||
+      (status != 0 && !HasDocumentedEntryNameForm(connection.View())))
+    return kErrorInvalidName;
+  return status != 0 && services.phonebook.IsDefaultPhonebookMissing() ? 0 : status;
+}
+
 // Writes the two speed keys into the entry's section of the all-users
 // phonebook file; a failed first write does not hold back the second. Returns
 // 0 or the platform's code of the first failure.
 uint32_t WriteSpeedKeys(DialupServices& services, const WideString& connection,
-                        const WideString& baudRate) {
-  char16_t fileName[kPhonebookPathChars] = {};
-  std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), fileName);
-  const uint32_t expandError = services.environment.ExpandInPlace(fileName, kPhonebookPathChars);
-  if (expandError != 0) return expandError;
+                        const WideString& baudRate, const char16_t* fileName) {
   uint32_t firstError = 0;
-  for (const char16_t* key : {u"PreferredBps", u"ConnectBps"}) {
+  for (const char16_t* key : kSpeedKeys) {
     if (!services.profileWriter.WriteString(connection.c_str(), key, baudRate.c_str(), fileName) &&
         firstError == 0) {
       const uint32_t error = services.profileWriter.LastError();
@@ -172,14 +196,25 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
   const RasEntryRecord record = FilledEntryRecord(recordSize, modem, phoneNumber);
   std::memcpy(block.Get(), &record, std::min<size_t>(recordSize, sizeof record));
 
-  uint32_t nameStatus = services.phonebook.ValidateEntryName(connection.c_str());
-  // A fresh machine has no phonebook file yet: the name cannot be taken.
-  if (nameStatus == kErrorCannotOpenPhonebook && services.phonebook.IsDefaultPhonebookMissing())
-    nameStatus = 0;
+  uint32_t nameStatus = NameStatus(services, connection);
+  char16_t phonebookFile[kPhonebookPathChars] = {};
+  uint32_t fileError = 0;
+  if (nameStatus == 0) {
+    fileError = services.environment.AllUsersPhonebookFile(phonebookFile, kPhonebookPathChars);
+    // What this very file cannot hold (a character its code page lacks) is
+    // known now too.
+    if (fileError == 0 && !SpeedKeysFit(services.profileWriter, connection, u"", phonebookFile))
+      nameStatus = kErrorInvalidName;
+  }
   if (nameStatus != 0) {
     PrintWide(services.console, u"RasValidateEntryName failed: Error = %d\n",
               {static_cast<int32_t>(nameStatus)});
     return kRasNameRefused;
+  }
+  if (fileError == 0 &&
+      !SpeedKeysFit(services.profileWriter, connection, baudRate.c_str(), phonebookFile)) {
+    PrintWide(services.console, u"Argument not storable: %s\n", {u"baudrate"});
+    return kRasArgumentTooLong;
   }
   const uint32_t setStatus =
       services.phonebook.SetEntryProperties(connection.c_str(), block.Get(), recordSize);
@@ -189,7 +224,8 @@ int32_t CreatePhonebookEntry(DialupServices& services, const WideString& connect
     return kRasEntryNotWritten;
   }
 
-  const uint32_t speedKeysError = WriteSpeedKeys(services, connection, baudRate);
+  const uint32_t speedKeysError =
+      fileError != 0 ? fileError : WriteSpeedKeys(services, connection, baudRate, phonebookFile);
   if (speedKeysError != 0)
     PrintWide(services.console, u"Phonebook file not written: Error = %d\n",
               {static_cast<int32_t>(speedKeysError)});

@@ -1,5 +1,6 @@
-// Where the all-users phonebook file lives: the fixed Windows name with the
-// all-users profile folder expanded from the environment.
+// Where the all-users phonebook file lives on POSIX: the Windows name of
+// Windows XP in English, with the all-users profile folder expanded from the
+// environment. (Windows itself asks the shell: environment_win32.h.)
 #pragma once
 
 #include <cstdint>

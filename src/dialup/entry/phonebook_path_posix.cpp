@@ -1,9 +1,6 @@
 #include <limits.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <iterator>
-
 #include "dialup/entry/environment_posix.h"
 #include "dialup/entry/phonebook_path.h"
 #include "text/utf8.h"
@@ -12,8 +9,7 @@ namespace halvorn {
 
 std::string PosixPhonebookPath() {
   char16_t buffer[kPhonebookPathChars] = {};
-  std::copy(std::begin(kPhonebookFileName), std::end(kPhonebookFileName), buffer);
-  if (PosixEnvironment().ExpandInPlace(buffer, kPhonebookPathChars) != 0) return {};
+  if (PosixEnvironment().AllUsersPhonebookFile(buffer, kPhonebookPathChars) != 0) return {};
   std::string path = EncodeUtf8(buffer);
   // A run may change folders (to put a launcher on the desktop) and still
   // has its phonebook, credentials and locks to finish with: a relative

@@ -11,13 +11,13 @@
 #include <optional>
 #include <string_view>
 
+#include "dialup/entry/entry_name.h"
 #include "dialup/entry/entry_transaction_posix.h"
 #include "dialup/pppd/ppp_connection_posix.h"
 #include "dialup/pppd/ppp_secrets_posix.h"
 #include "profile/ini_text.h"
 #include "profile/locked_file_posix.h"
 #include "profile/profile_writer_posix.h"
-#include "text/ascii.h"
 #include "text/code_page.h"
 #include "text/utf8.h"
 #include "text/wide_string.h"
@@ -158,16 +158,13 @@ bool IsWellFormedEntryName(const char16_t* entryName) {
   if (entryName == nullptr) return false;
   const std::u16string_view name(entryName);
   if (name.empty() || name.size() > kMaxEntryNameChars) return false;
-  if (name.front() == u'.' || name.front() == u' ' || name.back() == u' ') return false;
-  if (HasLoneSurrogate(name)) return false;
-  bool hasLetterOrDigit = false;
-  for (char16_t unit : name) {
-    if (unit < 0x20 || unit == 0x7F) return false;
-    if (std::u16string_view(u"|><?*\\/:[]").find(unit) != std::u16string_view::npos) return false;
-    // Beyond ASCII, anything from the Latin letters on counts as a letter.
-    if (IsAsciiAlphaNumeric(unit) || unit >= 0xC0) hasLetterOrDigit = true;
-  }
-  return hasLetterOrDigit;
+  if (!HasDocumentedEntryNameForm(name) || HasLoneSurrogate(name)) return false;
+  // The name is a section of the phonebook file: blanks at its ends would be
+  // dropped, and a bracket or a control character would break its line.
+  if (name.front() == u' ' || name.back() == u' ') return false;
+  for (char16_t unit : name)
+    if (unit < 0x20 || unit == 0x7F || unit == u'[' || unit == u']') return false;
+  return true;
 }
 
 PosixPhonebook::~PosixPhonebook() = default;
@@ -228,6 +225,11 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   if (ppp.Present()) WriterLock::RemoveStale(ppp.LockPath());
   bool resume = false;
   if (const uint32_t taken = CheckNameFree(name, resume)) return taken;
+  // A phonebook folder the caller may not create files in (the default one,
+  // to anyone but root) takes no entry: the entry's write says so (624),
+  // before anything else is looked at, and writes nothing.
+  const std::string folder = FolderOf(m_strPhonebookPath);
+  if (!MayCreateFilesIn(folder)) return 0;
   // What a later step would refuse is refused now, before anything is
   // written: a refused run leaves nothing behind for a retry to trip over.
   if (const uint32_t failure =
@@ -243,15 +245,9 @@ uint32_t PosixPhonebook::ValidateEntryName(const char16_t* entryName) {
   // /etc/ppp) keeps runs on other phonebooks from writing them at once.
   std::vector<std::string> sharedLocks;
   if (ppp.Present()) sharedLocks.push_back(ppp.LockPath());
-  const int lockError =
-      m_pTransaction->Begin(FolderOf(m_strPhonebookPath), kLockFileName, sharedLocks);
-  // A folder the caller may not create files in takes no entry either: the
-  // entry's write says so, as it always has. A lock that cannot be taken for
-  // any other reason (a link, a FIFO or another user's file in its place)
-  // refuses the run here, before it writes anything.
-  if ((lockError == EACCES || lockError == EPERM || lockError == EROFS) &&
-      !MayCreateFilesIn(FolderOf(m_strPhonebookPath)))
-    return 0;
+  const int lockError = m_pTransaction->Begin(folder, kLockFileName, sharedLocks);
+  // A lock that cannot be taken (a link, a FIFO or another user's file in
+  // its place) refuses the run here, before it writes anything.
   if (const uint32_t failure = RasStatusFromErrno(lockError, ErrnoStep::kWrite)) return failure;
   const uint32_t taken = CheckNameFree(name, resume);
   if (taken != 0) {

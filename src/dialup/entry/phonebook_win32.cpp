@@ -5,9 +5,9 @@
 #include <raserror.h>
 
 #include <cstddef>
-#include <cwchar>
+#include <string>
 
-#include "dialup/entry/phonebook_path.h"
+#include "dialup/entry/environment_win32.h"
 
 namespace halvorn {
 
@@ -99,11 +99,9 @@ uint32_t Win32Phonebook::ValidateEntryName(const char16_t* entryName) {
 // written under too. Only "no such file" and "no such folder" mean missing:
 // a file that cannot be looked at (access denied) may well hold the name.
 bool Win32Phonebook::IsDefaultPhonebookMissing() {
-  WCHAR path[kPhonebookPathChars];
-  const DWORD length = ExpandEnvironmentStringsW(Wide(kPhonebookFileName), path, kPhonebookPathChars);
-  // A reference left unexpanded names no real place to look.
-  if (length == 0 || length > kPhonebookPathChars || std::wcschr(path, L'%') != nullptr) return false;
-  if (GetFileAttributesW(path) != INVALID_FILE_ATTRIBUTES) return false;
+  std::wstring path;
+  if (CommonPhonebookFile(path) != 0) return false;  // no real place to look
+  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES) return false;
   const DWORD error = GetLastError();
   return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }

@@ -1,9 +1,9 @@
 #!/bin/bash
-# The first process of the User-Mode Linux guest that ppp_link.sh boots: the
+# The first process of the User-Mode Linux guest that boot.sh starts: the
 # machine's own files are its root, read-only, so every place it writes is a
-# tmpfs of its own. It runs links.sh with its output and status in the host's
-# scratch folder $HALVORN_LINK_OUT, then powers off: an init that ends would
-# panic the guest. Its scratch files go to /run, not /tmp, whose tmpfs would
+# tmpfs of its own. It runs $GUEST_SCRIPT with its output and status in the
+# host's scratch folder $HALVORN_LINK_OUT, then powers off: an init that ends
+# would panic the guest. Its scratch files go to /run, not /tmp, whose tmpfs would
 # hide a checkout or a build under the machine's /tmp.
 out=/run/out
 # The kernel starts init with no PATH.
@@ -42,7 +42,7 @@ setup() {
 
 if setup; then
   status=0
-  bash "$SOURCE_DIR/tests/link/links.sh" || status=$?
+  bash "$GUEST_SCRIPT" || status=$?
   echo "$status" >"$out/status"
 else
   echo "guest setup failed" >&2
