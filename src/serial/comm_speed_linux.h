@@ -8,7 +8,8 @@
 namespace halvorn {
 
 // TCGETS2, BOTHER with speed in both directions, TCSETS2, and TCGETS2 again:
-// EINVAL when the driver holds another speed instead; errno on failure.
+// EINVAL when the driver holds another speed instead, or is a PC UART whose
+// divisor cannot come near the speed; errno on failure.
 bool SetTermios2Speed(int fd, uint32_t speed);
 // TCGETS2: the speeds the driver holds; errno on failure.
 bool GetTermios2Speeds(int fd, uint32_t& inputSpeed, uint32_t& outputSpeed);
