@@ -57,12 +57,6 @@ void RemoveHeldNames() {
   g_nHeldNames = 0;
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.find_last_of('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A path as a user would type it: no empty or "." components, and ".." taking
 // the component before it away (links are not followed).
 std::string Tidied(const std::string& path) {
@@ -93,7 +87,8 @@ std::vector<std::string> PathsAlongLinks(const std::string& file, const std::str
     const ssize_t length = readlink(hop.c_str(), target, sizeof target);
     if (length <= 0 || static_cast<size_t>(length) >= sizeof target) break;
     const std::string next(target, static_cast<size_t>(length));
-    hop = Tidied(next.starts_with('/') ? next : FolderOf(hop) + "/" + next);
+    // A relative target starts from the link's folder: the link's name, then "..".
+    hop = Tidied(next.starts_with('/') ? next : hop + "/../" + next);
     paths.push_back(hop);
   }
   paths.push_back(device);

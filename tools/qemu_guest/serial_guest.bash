@@ -8,13 +8,9 @@ source "$out/env"
 source "$SOURCE_DIR/tests/e2e/lib.bash"
 wire_log=$SOURCE_DIR/tools/qemu_guest/wire_log.py
 export TMPDIR=/run/tmp ALLUSERSPROFILE=/run/tmp/halvorn XDG_DESKTOP_DIR=/run/tmp
-mkdir -p /dev/pts /run/lock "$ALLUSERSPROFILE" && mount -t devpts -o newinstance,ptmxmode=666 devpts /dev/pts &&
-  ln -sf pts/ptmx /dev/ptmx && ln -sf /proc/self/fd /dev/fd
-[ "$(readlink -f /var/lock)" = /run/lock ] || mount -t tmpfs tmpfs /var/lock
-for dir in /etc/ppp /etc/chatscripts; do
-  copy=$(mktemp -d) && cp -a "$dir/." "$copy/" && mount -t tmpfs tmpfs "$dir" && cp -a "$copy/." "$dir/"
-done
-mount -t tmpfs tmpfs /var/log && mount -t debugfs debugfs /sys/kernel/debug && touch /dev/log
+source "$SOURCE_DIR/tools/guest_writable.bash"
+mkdir -p "$ALLUSERSPROFILE" && writable_places && ln -sf /proc/self/fd /dev/fd
+mount -t debugfs debugfs /sys/kernel/debug && touch /dev/log
 dmesg -n 1  # the console, ttyS0, writes nothing into the UARTs' trace
 for module in $GUEST_MODULES; do
   insmod "$BUILD_DIR/qemu_guest/modules/$module.ko"

@@ -20,24 +20,13 @@ setup() {
   while read -r device mountpoint type options rest; do
     [ "$mountpoint $type" != "/ hostfs" ] || [[ $options == ro,* ]] || { echo "FAIL root is $options" && return 1; }
   done </proc/mounts
-  mkdir -p /dev/pts && mount -t devpts -o newinstance,ptmxmode=666 devpts /dev/pts &&
-    ln -sf pts/ptmx /dev/ptmx || return 1
-  # The root's own /var/lock is the read-only /run/lock of the machine.
-  [ "$(readlink -f /var/lock)" = /run/lock ] || mount -t tmpfs tmpfs /var/lock || return 1
+  source "$SOURCE_DIR/tools/guest_writable.bash" && writable_places || return 1
   # PPP over a serial line, in the order of the modules' dependencies.
   local module
   for module in drivers/net/slip/slhc lib/crc-ccitt drivers/net/ppp/ppp_generic drivers/net/ppp/ppp_async; do
     insmod "/usr/lib/uml/modules/$UML_RELEASE/kernel/$module.ko" || return 1
   done
-  [ -c /dev/ppp ] || mknod /dev/ppp c 108 0 || return 1
-  # pppd's files as the machine has them, on tmpfs, for ras to write.
-  local dir copy
-  for dir in /etc/ppp /etc/chatscripts; do
-    copy=$(mktemp -d) && cp -a "$dir/." "$copy/" && mount -t tmpfs tmpfs "$dir" && cp -a "$copy/." "$dir/" ||
-      return 1
-  done
-  # Logs the ppp package writes to: poweroff's wtmp record too.
-  mount -t tmpfs tmpfs /var/log
+  [ -c /dev/ppp ] || mknod /dev/ppp c 108 0
 }
 
 if setup; then
